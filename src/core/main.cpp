@@ -1,0 +1,5 @@
+#include "core/game.h"
+
+int main(int argc, char **argv) {
+    return game_main(argc, argv);
+}

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The game as a user starts it: data made by the tool, the log in the home
+# directory, the track list, the headless loop, SIGTERM, and the messages and
+# exit statuses of start-up and the command line.
+set -u
+game=$1
+tool=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_DATA_HOME="$work/xdg"
+unset ZOLM_LOGFILE ZOLM_LOGFILE_FLAGS ZOLM_OPTIONS QV_HOME
+home="$XDG_DATA_HOME/Quorvin"
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# expect STATUS STDERR-TEXT -- command...: runs it with stdin closed.
+expect() {
+    local status=$1 text=$2
+    shift 3
+    "$@" </dev/null >"$work/out" 2>"$work/err"
+    local got=$?
+    [ "$got" -eq "$status" ] || fail "'$*' exited $got, wanted $status"
+    if [ -n "$text" ] && ! grep -qF -- "$text" "$work/err"; then
+        fail "'$*' did not say '$text' (stderr: $(cat "$work/err"))"
+    fi
+}
+
+"$tool" make-data "$work/data" || fail "make-data"
+"$tool" make-data "$work/data2" || fail "make-data again"
+cmp -s "$work/data/tracks.saf" "$work/data2/tracks.saf" && cmp -s "$work/data/zzzz.saf" "$work/data2/zzzz.saf" \
+    || fail "make-data is not deterministic"
+
+# No game data: a message and status 0.
+mkdir -p "$work/empty"
+expect 0 "Can't find game data" -- env QV_HOME="$work/empty" "$game"
+
+# Command-line messages and statuses.
+expect 1 "Bad arg for --lock-fps" -- env QV_HOME="$work/data" "$game" --lock-fps=abc
+expect 1 "Bad arg for --chase-center" -- env QV_HOME="$work/data" "$game" --chase-center 1,2
+expect 1 "bad option '-q'" -- env QV_HOME="$work/data" "$game" -q
+expect 1 "Too many files!" -- env QV_HOME="$work/data" "$game" a.qvdemo b.qvdemo
+expect 0 "" -- env QV_HOME="$work/empty" "$game" --help
+grep -q -- "--lock-fps" "$work/out" || fail "--help printed no usage"
+
+# A data set without tracks.
+mkdir -p "$work/notracks"
+cp "$work/data/zzzz.saf" "$work/notracks/"
+expect 1 "No tracks found" -- env QV_HOME="$work/notracks" "$game"
+
+# A real start: runs headless until SIGTERM, then shuts down with status 0.
+QV_HOME="$work/data" "$game" --debug </dev/null >"$work/out" 2>"$work/err" &
+pid=$!
+for _ in $(seq 1 100); do
+    grep -q "Running headless" "$home/lastlog.txt" 2>/dev/null && break
+    sleep 0.1
+done
+sleep 0.3
+kill -0 "$pid" 2>/dev/null || fail "the game did not keep running"
+kill -TERM "$pid"
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || fail "SIGTERM ended the game with status $status"
+log="$home/lastlog.txt"
+grep -q "ZOLM 0.31" "$log" || fail "lastlog.txt lacks 'ZOLM 0.31'"
+grep -q "vovezuzize -> Vovezuzize" "$log" || fail "the track list lacks vovezuzize"
+grep -q "Shut down" "$log" || fail "no orderly shut-down in the log"
+grep -qE '^\[[0-9]+:[0-9]{2}:[0-9]{2}\.[0-9]{2}\] ' "$log" || fail "log lines lack the time stamp"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "game start checks passed"

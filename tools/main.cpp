@@ -1,0 +1,5 @@
+#include "tool.h"
+
+int main(int argc, char **argv) {
+    return tool_main(argc, argv);
+}
