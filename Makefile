@@ -39,7 +39,7 @@ test-sanitize: deps
 	@cmake -S . -B $(SANITIZE_BUILD) -DQV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	@$(SANITIZE_BUILD)/quorvin-tool make-data $(SANITIZE_BUILD)
-	@ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
 
 fuzz: deps
