@@ -129,6 +129,13 @@ static void shut_down() {
     // Server disconnect, points series, robot lines, cameras and standings,
     // bikes, demos, track, physics world, axes, audio and window come down
     // here, in that order, as they join the game.
+    if (g_debug_level) {
+        zolm_log("Frame times (below 1, 2, 4, 8, 16, 32, 64 ticks, longer): %d %d %d %d %d %d %d %d\n",
+                 g_loop.histogram[0], g_loop.histogram[1], g_loop.histogram[2], g_loop.histogram[3],
+                 g_loop.histogram[4], g_loop.histogram[5], g_loop.histogram[6], g_loop.histogram[7]);
+        zolm_log("Frame advance %.4f s shortest, %.4f s longest; %lld ticks\n", g_loop.shortest_frame,
+                 g_loop.longest_frame, (long long)g_loop.ticks_run);
+    }
     namelist_free(&g_demos);
     namelist_free(&g_tracks);
     // The settings are saved here once they exist.
@@ -209,6 +216,8 @@ int game_main(int argc, char **argv) {
     // 14-19. Window, audio, first frame, GL, fonts and key bindings: with the
     //        window layer. Until then the game runs headless.
     zolm_log("Running headless\n");
+    printf("Quorvin is running without a window; press Ctrl-C to stop it.\n");
+    fflush(stdout);
 
     // 20. Physics world. 21. Demo file. 22. Rider slots and the first race
     //     reset. 23. The main menu. Each joins with its subsystem.
