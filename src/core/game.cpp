@@ -100,7 +100,7 @@ static void game_tick(void *, LoopState *loop) {
 }
 
 static void main_loop() {
-    LoopHooks hooks = {nullptr, game_key, nullptr, game_tick};
+    LoopHooks hooks = {nullptr, nullptr, game_key, nullptr, game_tick};
     g_loop.last_time = zolm_time_seconds();
     while (!g_loop.quit) {
         if (s_quit_requested) {
@@ -118,7 +118,7 @@ static void main_loop() {
         console_set_clock(g_loop.game_clock);
         // 5. Cursor axes for the menus.
         // 6. The ticks due; headless there is no event queue.
-        loop_run_ticks(&g_loop, now, nullptr, &hooks);
+        loop_run_ticks(&g_loop, now, &hooks);
         // 7. "--warp" restarts finished races.
         // 8. Per-frame terrain work and console expiry, unless on the title screen.
         if (g_loop.view_mode != VIEW_TITLE) console_expire(g_loop.game_clock);

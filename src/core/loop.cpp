@@ -117,7 +117,13 @@ static void split_time(double t, int32_t *seconds, int32_t *microseconds) {
     *microseconds = us;
 }
 
-int loop_run_ticks(LoopState *loop, double now, ZolmEventQueue *events, const LoopHooks *hooks) {
+bool loop_queue_events(void *queue, bool until, int32_t seconds, int32_t microseconds, uint32_t *code,
+                       bool *pressed) {
+    return event_queue_take(static_cast<ZolmEventQueue *>(queue), until, seconds, microseconds, code, pressed,
+                            nullptr, nullptr);
+}
+
+int loop_run_ticks(LoopState *loop, double now, const LoopHooks *hooks) {
     int ran = 0;
     while (loop->sim_time < loop->target_time) {
         loop->sim_time += TICK;
@@ -126,12 +132,12 @@ int loop_run_ticks(LoopState *loop, double now, ZolmEventQueue *events, const Lo
 
         for (float &c : loop->channels) c = 0.0f;
 
-        if (events) {
+        if (hooks && hooks->next_event) {
             int32_t s, us;
             split_time(moment, &s, &us);
             uint32_t code;
             bool pressed;
-            while (event_queue_take(events, !last, s, us, &code, &pressed, nullptr, nullptr)) {
+            while (hooks->next_event(hooks->ctx, !last, s, us, &code, &pressed)) {
                 loop_take_key(loop, code, pressed);
                 if (hooks && hooks->key) hooks->key(hooks->ctx, loop, code, pressed);
             }

@@ -87,6 +87,10 @@ struct LoopClock {
 // The per-tick and per-event work of the rest of the game.
 struct LoopHooks {
     void *ctx;
+    // Takes the oldest input event; with `until`, only one stamped at or
+    // before (seconds, microseconds). None: no input (headless).
+    bool (*next_event)(void *ctx, bool until, int32_t seconds, int32_t microseconds, uint32_t *code,
+                       bool *pressed);
     // After the bindings took the event: menus, pause, views and so on.
     void (*key)(void *ctx, LoopState *loop, uint32_t code, bool pressed);
     // Current raw value (-32768..32767) of an open axis.
@@ -117,7 +121,11 @@ double loop_online_scale(double w, int64_t server_tick, int64_t local_tick, int6
 // channels, takes the events stamped up to its moment (the last tick takes
 // all that are queued), sums the bindings, and calls hooks->tick.
 // Returns the number of ticks run.
-int loop_run_ticks(LoopState *loop, double now, ZolmEventQueue *events, const LoopHooks *hooks);
+int loop_run_ticks(LoopState *loop, double now, const LoopHooks *hooks);
+
+// An event source over a bare queue (tests and tools): ctx is the queue.
+bool loop_queue_events(void *queue, bool until, int32_t seconds, int32_t microseconds, uint32_t *code,
+                       bool *pressed);
 
 // Sets the value of every binding whose key is `code`.
 void loop_take_key(LoopState *loop, uint32_t code, bool pressed);

@@ -22,9 +22,15 @@ void fake_sleep(void *ctx, double s) {
     }
 }
 
+// The events a test queues and the throttle each tick saw.
 struct TickLog {
+    ZolmEventQueue queue;
     std::vector<float> throttle;
 };
+
+bool log_events(void *ctx, bool until, int32_t s, int32_t us, uint32_t *code, bool *pressed) {
+    return loop_queue_events(&static_cast<TickLog *>(ctx)->queue, until, s, us, code, pressed);
+}
 
 void log_tick(void *ctx, LoopState *loop) {
     static_cast<TickLog *>(ctx)->throttle.push_back(loop->channels[CHANNEL_THROTTLE]);
@@ -40,7 +46,7 @@ TEST(Loop, LongFrameAdvancesAtMostSixteenTicks) {
     c.now += 1.0;
     double now;
     EXPECT_DOUBLE_EQ(0.125, loop_frame_advance(&loop, &clock, &now));
-    EXPECT_EQ(16, loop_run_ticks(&loop, now, nullptr, nullptr));
+    EXPECT_EQ(16, loop_run_ticks(&loop, now, nullptr));
     EXPECT_EQ(1, loop.histogram[7]);
 }
 
@@ -55,7 +61,7 @@ TEST(Loop, LockedFrameRateAdvancesExactlyOnePeriod) {
         c.now += (frame % 3 == 0) ? 0.2 : 0.001;   // slow and fast frames alike
         double now;
         EXPECT_DOUBLE_EQ(1.0 / 30.0, loop_frame_advance(&loop, &clock, &now));
-        ticks += loop_run_ticks(&loop, now, nullptr, nullptr);
+        ticks += loop_run_ticks(&loop, now, nullptr);
     }
     EXPECT_NEAR(1.0, loop.target_time, 1e-12);
     EXPECT_EQ(128, ticks);
@@ -71,7 +77,7 @@ TEST(Loop, FramesAreNeverShorterThanATick) {
     double now;
     double w = loop_frame_advance(&loop, &clock, &now);
     EXPECT_GE(w, TICK);
-    EXPECT_EQ(1, loop_run_ticks(&loop, now, nullptr, nullptr));
+    EXPECT_EQ(1, loop_run_ticks(&loop, now, nullptr));
 
     loop.warp = true;
     c.now += 0.001;
@@ -84,7 +90,8 @@ TEST(Loop, KeyInsideOneFrameReachesTheTicksBetweenItsStamps) {
     LoopState loop;
     loop_init(&loop, c.now);
     loop.bindings[2].code = 4096 + 0x48;   // throttle
-    ZolmEventQueue q;
+    TickLog log;
+    ZolmEventQueue &q = log.queue;
     event_queue_clear(&q);
 
     c.now += 0.125;                          // one frame of 16 ticks
@@ -101,11 +108,10 @@ TEST(Loop, KeyInsideOneFrameReachesTheTicksBetweenItsStamps) {
     stamp(frame_start + 9.5 * TICK, &s, &us);
     event_queue_push(&q, 4096 + 0x48, false, s, us);
 
-    TickLog log;
-    LoopHooks hooks = {&log, nullptr, nullptr, log_tick};
+    LoopHooks hooks = {&log, log_events, nullptr, nullptr, log_tick};
     double now;
     loop_frame_advance(&loop, &clock, &now);
-    ASSERT_EQ(16, loop_run_ticks(&loop, now, &q, &hooks));
+    ASSERT_EQ(16, loop_run_ticks(&loop, now, &hooks));
     for (int k = 1; k <= 16; k++) {
         EXPECT_EQ((k >= 5 && k <= 9) ? 1.0f : 0.0f, log.throttle[k - 1]) << "tick " << k;
     }
@@ -117,20 +123,20 @@ TEST(Loop, LastTickTakesEveryQueuedEventAndBindingsSum) {
     loop.bindings[0].code = 1;   // left  (+1 steer)
     loop.bindings[1].code = 2;   // right (-1 steer)
     loop.bindings[10].code = 3;  // lean forward (-1 lean)
-    ZolmEventQueue q;
+    TickLog log;
+    ZolmEventQueue &q = log.queue;
     event_queue_clear(&q);
     event_queue_push(&q, 1, true, 999, 0);   // stamped after the frame
     event_queue_push(&q, 3, true, 999, 0);
     loop.target_time = TICK;
-    TickLog log;
-    LoopHooks hooks = {&log, nullptr, nullptr, log_tick};
-    EXPECT_EQ(1, loop_run_ticks(&loop, 10.0, &q, &hooks));
+    LoopHooks hooks = {&log, log_events, nullptr, nullptr, log_tick};
+    EXPECT_EQ(1, loop_run_ticks(&loop, 10.0, &hooks));
     EXPECT_EQ(0, q.count);
     EXPECT_EQ(1.0f, loop.channels[CHANNEL_STEER]);
     EXPECT_EQ(-1.0f, loop.channels[CHANNEL_LEAN]);
     loop_take_key(&loop, 2, true);
     loop.target_time += TICK;
-    loop_run_ticks(&loop, 10.0, &q, &hooks);
+    loop_run_ticks(&loop, 10.0, &hooks);
     EXPECT_EQ(0.0f, loop.channels[CHANNEL_STEER]);
 }
 
@@ -142,7 +148,7 @@ TEST(Loop, AxisBindingMapsItsRangeOntoZeroToOne) {
     b.low = 0.0625f;
     b.high = 0.9375f;
     static float raw;
-    LoopHooks hooks = {nullptr, nullptr, [](void *, int) { return raw; }, nullptr};
+    LoopHooks hooks = {nullptr, nullptr, nullptr, [](void *, int) { return raw; }, nullptr};
     const float cases[][2] = {{0, 0}, {-32768, 0}, {32767, 1}, {0.5f * 32768, 0.5f}, {0.0625f * 32768, 0}};
     for (const auto &row : cases) {
         raw = row[0];
