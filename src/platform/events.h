@@ -1,5 +1,5 @@
 // The time-ordered input event queue and the event codes. The window layer
-// fills it (under its own event mutex); the main loop drains it tick by tick.
+// fills it on the game thread; the main loop drains it tick by tick.
 #pragma once
 
 #include <cstdint>
