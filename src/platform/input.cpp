@@ -305,15 +305,35 @@ static void roll_call(ZolmWindow *w) {
     }
     zolm_log("End of DirectInput roll call\n");
     static const char *const k_aliases[][2] = {
-        {"mouse-x", "Mouse.axis[0]"},          {"mouse-y", "Mouse.axis[1]"},
-        {"mouse-left", "Mouse.key[0]"},        {"mouse-right", "Mouse.key[1]"},
-        {"mouse-middle", "Mouse.key[2]"},      {"joystick-a-x", "Joystick1.axis[0]"},
-        {"joystick-a-y", "Joystick1.axis[1]"}, {"joystick-a-1", "Joystick1.key[0]"},
-        {"joystick-a-2", "Joystick1.key[1]"},  {"joystick-b-x", "Joystick2.axis[0]"},
-        {"joystick-b-y", "Joystick2.axis[1]"}, {"joystick-b-1", "Joystick2.key[0]"},
-        {"joystick-b-2", "Joystick2.key[1]"},
+        {"mouse-x", "Mouse.axis[0]"},   {"mouse-y", "Mouse.axis[1]"},     {"mouse-left", "Mouse.key[0]"},
+        {"mouse-right", "Mouse.key[1]"}, {"mouse-middle", "Mouse.key[2]"},
     };
     for (const auto &a : k_aliases) zolm_alias(a[0], a[1]);
+
+    // "joystick-a-*" and "joystick-b-*" follow the first and second joystick
+    // of the roll call, whatever their product names; without one they name
+    // "Joystick1" and "Joystick2".
+    const char *sticks[2] = {"Joystick1", "Joystick2"};
+    int found = 0;
+    for (ZolmDevice *d = w->devices; d; d = d->next) {
+        if (d->kind != DEVICE_JOYSTICK) continue;
+        // The list is newest first: the earlier joysticks come later in it.
+        sticks[1] = sticks[0];
+        sticks[0] = d->name;
+        found++;
+    }
+    if (found == 1) sticks[1] = "Joystick2";
+    static const char *const k_stick_targets[4][2] = {
+        {"x", "axis[0]"}, {"y", "axis[1]"}, {"1", "key[0]"}, {"2", "key[1]"},
+    };
+    for (int s = 0; s < 2; s++) {
+        for (const auto &t : k_stick_targets) {
+            char alias[32], target[DEVICE_NAME_BYTES + 16];
+            snprintf(alias, sizeof alias, "joystick-%c-%s", 'a' + s, t[0]);
+            snprintf(target, sizeof target, "%s.%s", sticks[s], t[1]);
+            zolm_alias(alias, target);
+        }
+    }
 }
 
 void input_create_devices(ZolmWindow *w) {

@@ -289,6 +289,13 @@ TEST_F(InputJoysticks, RollCallNamesIdsButtonsAndAxes) {
     EXPECT_EQ(12345, zolm_axis_read(a1));   // absolute: the position, every time
     zolm_axis_close(a0);
     zolm_axis_close(a1);
+
+    // The joystick aliases follow the first two joysticks of the roll call
+    // (aliases live for the process: only when this window defined them).
+    if (log.find("Second alias for 'joystick-a-1'") == std::string::npos) {
+        EXPECT_EQ(997916672, zolm_button_code(window, "joystick-a-1"));
+        EXPECT_EQ(1588396032 + 1, zolm_button_code(window, "joystick-b-2"));
+    }
 }
 
 TEST_F(InputJoysticks, PluggingAndUnpluggingWhileRunning) {
