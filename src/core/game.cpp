@@ -2,28 +2,47 @@
 // and demos, runs the main loop until asked to quit, then takes everything
 // down in a fixed order. One thread runs all of it.
 //
-// The subsystems that plug in later (settings, window, audio, physics, race,
-// menus) join at the numbered steps below; until then the game runs headless:
-// frames begin and swap without drawing and no input events arrive.
+// The subsystems that plug in later (physics, race, rendering, menus) join at
+// the numbered steps below; until then the title screen shows the clear
+// colour and the loop runs its ticks with nothing to simulate.
 #include "core/game.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 
+#include <GL/gl.h>
+
 #include "core/console.h"
+#include "core/memory.h"
 #include "core/mt19937.h"
 #include "core/ripemd160.h"
+#include "core/settings.h"
 #include "core/tracklist.h"
 #include "files/vfs.h"
+#include "platform/audio.h"
 #include "platform/clock.h"
+#include "platform/input.h"
 #include "platform/log.h"
 #include "platform/message_box.h"
+#include "platform/window.h"
 
 CommandLine g_cmdline;
 LoopState g_loop;
 int g_debug_level;
 bool g_fixed_files_ok;
+RenderParams g_render;
+ZolmWindow *g_window;
+NavigationKeys g_nav_keys;
+
+static FILE *s_audio_record;            // "--record-audio" file, while open
+static ZolmAxis *s_cursor_axes[2];      // "cursor-x", "cursor-y"
+
+enum {
+    RECORD_AUDIO_RATE = 88320,
+    RECORD_AUDIO_SAMPLES = 690,          // 88320 x one tick
+    FIRST_FRAME_RETRIES = 161,
+};
 
 const char *const k_shape_files[7] = {
     "@generic_frame.shp", "@generic_fork_upper.shp", "@generic_fork_lower.shp", "@generic_swingarm.shp",
@@ -83,25 +102,63 @@ static void install_signal_handlers() {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
+static bool game_next_event(void *, bool until, int32_t seconds, int32_t microseconds, uint32_t *code,
+                            bool *pressed) {
+    if (!g_window) return false;
+    if (until) return zolm_next_event_until(g_window, seconds, microseconds, code, pressed, nullptr, nullptr);
+    return zolm_next_event(g_window, code, pressed, nullptr, nullptr);
+}
+
+static float game_axis(void *, int handle) { return (float)settings_axis_read(handle); }
+
 // Key handling after the bindings took the event.
 static void game_key(void *, LoopState *loop, uint32_t code, bool pressed) {
     (void)loop;
-    (void)code;
     (void)pressed;
-    // The menus, the pause, step, view, rewind and screenshot keys join here
-    // with the settings that bind them and the window that sends them.
+    // Until the menus can ask, the window's close box ends the game.
+    if (code == ZOLM_CODE_CLOSE) game_request_quit();
+    // The menus, the pause, step, view, rewind and screenshot keys join here.
 }
 
 static void game_tick(void *, LoopState *loop) {
     // With no menu open and the local rider in view, the channels go to its
     // bike; then the server client and the race step. Until a track can be
     // loaded the game stays on the title screen, where no race step runs.
-    if (loop->view_mode == VIEW_TITLE) return;
+    (void)loop;
+    if (s_audio_record) {
+        const int16_t *block = zolm_audio_mix();
+        if (block && fwrite(block, sizeof *block, RECORD_AUDIO_SAMPLES, s_audio_record) != RECORD_AUDIO_SAMPLES) {
+            zolm_log("Can't write the audio recording; recording stopped\n");
+            fclose(s_audio_record);
+            s_audio_record = nullptr;
+        }
+    }
+}
+
+// One frame's drawing between begin-frame and swap. False when the swap
+// failed, which ends the loop.
+static bool draw_frame() {
+    ZolmViewport vp;
+    if (!zolm_begin_frame(g_window, &vp)) {
+        // Minimised, hidden or busy: try again a little later.
+        zolm_sleep_seconds(1.0 / 16.0);
+        return true;
+    }
+    if (g_settings.video_mode.index == 1) {
+        g_settings.xres = vp.width;
+        g_settings.yres = vp.height;
+    }
+    glViewport(vp.x, vp.y, vp.width, vp.height);
+    // The title screen: the title picture joins with the world renderer.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (g_cmdline.glfinish) glFinish();
+    return zolm_swap(g_window);
 }
 
 static void main_loop() {
-    LoopHooks hooks = {nullptr, nullptr, game_key, nullptr, game_tick};
+    LoopHooks hooks = {nullptr, game_next_event, game_key, game_axis, game_tick};
     g_loop.last_time = zolm_time_seconds();
+    zolm_log("Entering the main loop\n");
     while (!g_loop.quit) {
         if (s_quit_requested) {
             zolm_log("Quit requested\n");
@@ -110,14 +167,18 @@ static void main_loop() {
         }
         // 1. View mode: with no track loaded the title screen shows.
         g_loop.view_mode = VIEW_TITLE;
-        // 2. Drawing between begin-frame and swap; headless both succeed.
-        // 3. Engine-sound volumes and the mixer advance.
+        // 2. Drawing between begin-frame and swap.
+        if (!draw_frame()) {
+            zolm_log("Swap failed\n");
+            break;
+        }
+        // 3. Engine-sound volumes; the audio device mixes on its own thread.
         // 4. Timing.
         double now;
         loop_frame_advance(&g_loop, &k_system_clock, &now);
         console_set_clock(g_loop.game_clock);
         // 5. Cursor axes for the menus.
-        // 6. The ticks due; headless there is no event queue.
+        // 6. The ticks due.
         loop_run_ticks(&g_loop, now, &hooks);
         // 7. "--warp" restarts finished races.
         // 8. Per-frame terrain work and console expiry, unless on the title screen.
@@ -125,10 +186,28 @@ static void main_loop() {
     }
 }
 
+// Closes audio and the window on the way out of an out-of-memory exit.
+static void close_devices() {
+    if (zolm_audio_is_open()) zolm_audio_close();
+    if (g_window) zolm_close_gl_window(g_window);
+    g_window = nullptr;
+}
+
 static void shut_down() {
     // Server disconnect, points series, robot lines, cameras and standings,
-    // bikes, demos, track, physics world, axes, audio and window come down
-    // here, in that order, as they join the game.
+    // bikes, demos, track and physics world come down here, in that order,
+    // as they join the game.
+    // Axes, audio and its recording, the window.
+    settings_release_bindings();
+    for (ZolmAxis *&axis : s_cursor_axes) {
+        if (axis) zolm_axis_close(axis);
+        axis = nullptr;
+    }
+    if (zolm_audio_is_open()) zolm_audio_close();
+    if (s_audio_record) fclose(s_audio_record);
+    s_audio_record = nullptr;
+    if (g_window) zolm_close_gl_window(g_window);
+    g_window = nullptr;
     if (g_debug_level) {
         zolm_log("Frame times (below 1, 2, 4, 8, 16, 32, 64 ticks, longer): %d %d %d %d %d %d %d %d\n",
                  g_loop.histogram[0], g_loop.histogram[1], g_loop.histogram[2], g_loop.histogram[3],
@@ -138,9 +217,99 @@ static void shut_down() {
     }
     namelist_free(&g_demos);
     namelist_free(&g_tracks);
-    // The settings are saved here once they exist.
+    // The model cache is freed here once it exists. Then the settings.
+    if (!settings_save()) zolm_log("Can't save the settings\n");
+    settings_free();
     zolm_log("Shut down\n");
     zolm_log(nullptr);
+}
+
+// Resolves the fixed navigation keys the menus use.
+static void resolve_navigation_keys() {
+    static const char *const names[NAV_KEY_COUNT] = {
+        "up", "down", "left", "right", "enter", "keypad enter", "esc", "pause",
+        "cursor-left", "cursor-right", "page up", "page down",
+    };
+    for (int i = 0; i < NAV_KEY_COUNT; i++) g_nav_keys.code[i] = zolm_button_code(g_window, names[i]);
+    g_loop.mouse_left_code = g_nav_keys.code[NAV_CURSOR_LEFT];
+}
+
+// Start-up steps 14-19: window, audio, first frame, GL state, bindings.
+// False when the game must go straight to shut-down; *status is then the
+// exit status.
+static bool open_window_and_devices(int *status) {
+    // 14. The window in the configured video mode.
+    int width = 0, height = 0, flags = g_cmdline.depth & 0xff;
+    if (g_settings.video_mode.index == 1) {
+        width = g_settings.xres;
+        height = g_settings.yres;
+    } else {
+        settings_video_mode_size(&width, &height);
+        flags |= ZOLM_FULLSCREEN;
+    }
+    g_window = zolm_open_gl_window("Quorvin", width, height, flags, 0, g_cmdline.zdepth, 0, 0);
+    if (!g_window) {
+        zolm_message_box("Problem starting Quorvin", "Can't open the window (%s)\n", zolm_last_error());
+        *status = 1;
+        return false;
+    }
+    memory_set_shutdown_hook(close_devices);
+
+    // 15. Audio: rendered into a file, played, or nothing at all.
+    if (g_cmdline.record_audio[0]) {
+        s_audio_record = fopen(g_cmdline.record_audio, "wb");
+        if (!s_audio_record) {
+            zolm_message_box("Problem starting Quorvin", "Can't write \"%s\"\n", g_cmdline.record_audio);
+        } else if (!zolm_audio_open_readback(g_window, RECORD_AUDIO_RATE, RECORD_AUDIO_SAMPLES)) {
+            fclose(s_audio_record);
+            s_audio_record = nullptr;
+        }
+    } else if (!g_cmdline.nosound) {
+        if (!zolm_audio_open(g_window)) zolm_log("No sound\n");
+    }
+
+    // 16. The first frame; about ten seconds at most.
+    ZolmViewport vp;
+    int tries = 0;
+    while (!zolm_begin_frame(g_window, &vp)) {
+        if (++tries > FIRST_FRAME_RETRIES || s_quit_requested) {
+            zolm_log("No frame to draw into; giving up\n");
+            *status = 0;
+            return false;
+        }
+        zolm_sleep_seconds(1.0 / 16.0);
+    }
+
+    // 17. GL strings. (Extension probing and shaders join with the renderer.)
+    const char *vendor = (const char *)glGetString(GL_VENDOR);
+    const char *renderer = (const char *)glGetString(GL_RENDERER);
+    const char *version = (const char *)glGetString(GL_VERSION);
+    const char *extensions = (const char *)glGetString(GL_EXTENSIONS);
+    zolm_log("GL_VENDOR: %s\n", vendor ? vendor : "");
+    zolm_log("GL_RENDERER: %s\n", renderer ? renderer : "");
+    zolm_log("GL_VERSION: %s\n", version ? version : "");
+    zolm_log("GL_EXTENSIONS: %s\n", extensions ? extensions : "");
+
+    // 18. GL state, then the first frame ends. (Fonts and the HUD textures
+    //     load here once they exist.)
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0.196078f, 0.6f, 0.8f, 0.0f);
+    glEnable(GL_CULL_FACE);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (g_cmdline.fugly) glShadeModel(GL_FLAT);
+    if (!zolm_swap(g_window)) {
+        zolm_log("Swap failed\n");
+        *status = 0;
+        return false;
+    }
+
+    // 19. Cursor axes, every key binding, the navigation keys.
+    s_cursor_axes[0] = zolm_axis_open(g_window, "cursor-x");
+    s_cursor_axes[1] = zolm_axis_open(g_window, "cursor-y");
+    settings_resolve_bindings(g_window, g_loop.bindings, CONTROL_BINDINGS);
+    resolve_navigation_keys();
+    return true;
 }
 
 int game_main(int argc, char **argv) {
@@ -148,6 +317,7 @@ int game_main(int argc, char **argv) {
         cmdline_usage(stdout);
         return 0;
     }
+    install_signal_handlers();
 
     // 1. The control table, the console ring.
     loop_init(&g_loop, 0.0);
@@ -166,29 +336,37 @@ int game_main(int argc, char **argv) {
     g_fixed_files_ok = fixed_files_check(shape_digest);
     if (!g_fixed_files_ok) zolm_log("Shape files digest %s differs from the shipped one\n", shape_digest);
 
-    // 4. Processor probe. (The server history and the video-mode list join
-    //    with the network and window layers.)
-    if (!cpu_has_mmx()) zolm_log("This CPU does not have MMX!\n");
+    // 4. The video-mode list and the processor probe. (The server history
+    //    joins with the network client.)
+    settings_video_modes(zolm_display_modes());
     g_cmdline.mmx = cpu_has_mmx();
+    if (!g_cmdline.mmx) zolm_log("This CPU does not have MMX!\n");
 
-    // 5-7. Stability and graphics presets, gear lists, "@config": with the settings.
+    // 5-6. Defaults, the stability and "Compatibility" presets, gear lists.
+    //      (The default lighting joins with the track content.)
+    settings_init_defaults();
 
-    // 8. The command line.
+    // 7. "@config".
+    settings_load();
+    g_console.max_shown = g_settings.message_lines;
+
+    // 8. Renderer parameters from the settings, then the command line.
+    settings_derive_render(&g_render);
     CmdlineResult parsed = cmdline_parse(&g_cmdline, argc, argv, stdout, stderr);
     if (parsed != CMDLINE_RUN) {
+        settings_free();
         zolm_log(nullptr);
         return parsed == CMDLINE_EXIT_OK ? 0 : 1;
     }
+    settings_apply_options(&g_render, &g_cmdline);
     g_debug_level = g_cmdline.debug;
     if (g_cmdline.open_home) {
-        bool opened = vfs_open_home_folder();
-        if (!opened) zolm_log("Can't open the home directory\n");
+        if (!vfs_open_home_folder()) zolm_log("Can't open the home directory\n");
+        settings_free();
         zolm_log(nullptr);
         return 0;
     }
-    g_loop.chase_center[0] = g_cmdline.chase_center[0];
-    g_loop.chase_center[1] = g_cmdline.chase_center[1];
-    g_loop.chase_center[2] = g_cmdline.chase_center[2];
+    memcpy(g_loop.chase_center, g_cmdline.chase_center, sizeof g_loop.chase_center);
     g_loop.warp = g_cmdline.warp;
     g_loop.lock_period = g_cmdline.lock_fps > 0.0f ? 1.0 / g_cmdline.lock_fps : 0.0;
 
@@ -199,6 +377,7 @@ int game_main(int argc, char **argv) {
     if (tracklist_build(&g_tracks, g_debug_level) == 0) {
         fprintf(stderr, "No tracks found\n");
         zolm_log("No tracks found\n");
+        settings_free();
         zolm_log(nullptr);
         return 1;
     }
@@ -207,24 +386,18 @@ int game_main(int argc, char **argv) {
     // 12. The points series joins with the results.
 
     // 13. The start track: "--track", else the settings' track.
-    const char *start = g_cmdline.track[0] ? g_cmdline.track : "vovezuzize";
-    int start_index = namelist_find(&g_tracks, start);
-    if (start_index < 0) start_index = 0;
-    zolm_log("%d tracks, %d demos; start track %s (%s)\n", g_tracks.count, g_demos.count,
-             g_tracks.names[start_index], g_tracks.titles[start_index]);
+    settings_set_tracks(g_tracks.count, g_tracks.names, g_tracks.titles);
+    if (g_cmdline.track[0] && !settings_select_track(g_cmdline.track)) choice_set(&g_settings.track, 0);
+    zolm_log("%d tracks, %d demos; start track %s\n", g_tracks.count, g_demos.count, settings_track_dir());
 
-    // 14-19. Window, audio, first frame, GL, fonts and key bindings: with the
-    //        window layer. Until then the game runs headless.
-    zolm_log("Running headless\n");
-    printf("Quorvin is running without a window; press Ctrl-C to stop it.\n");
-    fflush(stdout);
-
-    // 20. Physics world. 21. Demo file. 22. Rider slots and the first race
-    //     reset. 23. The main menu. Each joins with its subsystem.
-    mt_seed(&g_random, 0);
-
-    install_signal_handlers();
-    main_loop();
+    // 14-19. Window, audio, the first frame, GL state, bindings.
+    int status = 0;
+    if (open_window_and_devices(&status)) {
+        // 20. Physics world. 21. Demo file. 22. Rider slots and the first
+        //     race reset. 23. The main menu. Each joins with its subsystem.
+        mt_seed(&g_random, 0);
+        main_loop();
+    }
     shut_down();
-    return 0;
+    return status;
 }

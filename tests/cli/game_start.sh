@@ -48,15 +48,19 @@ mkdir -p "$work/notracks"
 cp "$work/data/zzzz.saf" "$work/notracks/"
 expect 1 "No tracks found" -- env QV_HOME="$work/notracks" "$game"
 
-# A real start: runs headless until SIGTERM, then shuts down with status 0.
-QV_HOME="$work/data" "$game" --debug </dev/null >"$work/out" 2>"$work/err" &
+# A real start with a hand-written "@config": runs its loop in an offscreen
+# window until SIGTERM, then shuts down with status 0 and rewrites "@config"
+# with the values read, clamped or ignored.
+mkdir -p "$home"
+printf 'laps=75\r\nminutes=-3\nskill=Expert\nSkill=Amateur\nbogus=1\nvideo_mode=Windowed\nxres=320\nyres=200\n' >"$home/config"
+QV_HOME="$work/data" "$game" --debug --record-audio "$work/audio.raw" </dev/null >"$work/out" 2>"$work/err" &
 pid=$!
 for _ in $(seq 1 100); do
-    grep -q "Running headless" "$home/lastlog.txt" 2>/dev/null && break
+    grep -q "Entering the main loop" "$home/lastlog.txt" 2>/dev/null && break
     sleep 0.1
 done
 sleep 0.3
-kill -0 "$pid" 2>/dev/null || fail "the game did not keep running"
+kill -0 "$pid" 2>/dev/null || fail "the game did not keep running ($(cat "$work/err"))"
 kill -TERM "$pid"
 wait "$pid"
 status=$?
@@ -64,8 +68,21 @@ status=$?
 log="$home/lastlog.txt"
 grep -q "ZOLM 0.31" "$log" || fail "lastlog.txt lacks 'ZOLM 0.31'"
 grep -q "vovezuzize -> Vovezuzize" "$log" || fail "the track list lacks vovezuzize"
+grep -q "GL_VERSION: " "$log" || fail "no GL context"
 grep -q "Shut down" "$log" || fail "no orderly shut-down in the log"
 grep -qE '^\[[0-9]+:[0-9]{2}:[0-9]{2}\.[0-9]{2}\] ' "$log" || fail "log lines lack the time stamp"
+config="$home/config"
+grep -qx 'laps=50.000000' "$config" || fail "laps=75 was not clamped to 50"
+grep -qx 'minutes=0.000000' "$config" || fail "minutes=-3 was not clamped to 0"
+grep -qx 'skill=Expert' "$config" || fail "skill was not kept (or lower case won)"
+grep -q 'bogus' "$config" && fail "an unknown key was written back"
+grep -qx 'video_mode=Windowed' "$config" || fail "the video mode was lost"
+
+# The audio recording holds 690 16-bit samples for every tick run.
+ticks=$(sed -n 's/.* \([0-9][0-9]*\) ticks$/\1/p' "$log" | tail -n 1)
+bytes=$(stat -c %s "$work/audio.raw" 2>/dev/null || echo 0)
+[ -n "$ticks" ] && [ "$ticks" -gt 0 ] || fail "no tick count in the log"
+[ "$bytes" -eq $((ticks * 1380)) ] || fail "audio recording has $bytes bytes for $ticks ticks"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
