@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "make_art.h"
+
 const char *const k_marker_archive = "zzzz.saf";
 
 DataArchive make_data_marker() {
@@ -56,6 +58,10 @@ static void add_track_vovezuzize(std::vector<ArchiveMember> *members) {
 
 std::vector<DataArchive> make_data_set() {
     std::vector<DataArchive> set;
+    DataArchive base;
+    base.file = "base.saf";
+    art_add_pictures(&base.members);
+    set.push_back(base);
     DataArchive tracks;
     tracks.file = "tracks.saf";
     add_track_vovezuzize(&tracks.members);

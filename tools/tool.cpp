@@ -11,6 +11,7 @@
 #include "core/ripemd160.h"
 #include "files/vfs.h"
 #include "make_data.h"
+#include "tool_image.h"
 
 struct ToolCommand {
     const char *name;
@@ -125,6 +126,7 @@ static const ToolCommand k_commands[] = {
     {"cat", "NAME", "write a file, read as the game reads it, to standard output", 1, 1, cmd_cat},
     {"digest", "FILE...", "RIPEMD-160 of each file (\"@\" names through the game's files)", 1, -1, cmd_digest},
     {"scramble", "IN OUT", "write the scrambled form of a file", 2, 2, cmd_scramble},
+    {"image", "FILE [--out OUT.png]", "decode a picture the game reads, print its size, channels and info, and write it as PNG", 1, 3, tool_image},
 };
 
 static void usage(FILE *out) {
