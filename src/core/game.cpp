@@ -17,8 +17,10 @@
 #include "core/memory.h"
 #include "core/mt19937.h"
 #include "core/ripemd160.h"
+#include "core/screenshot.h"
 #include "core/settings.h"
 #include "core/tracklist.h"
+#include "files/texture.h"
 #include "files/vfs.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
@@ -26,6 +28,9 @@
 #include "platform/log.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
+#include "render/gl_ext.h"
+#include "render/shaders.h"
+#include "render/view.h"
 
 CommandLine g_cmdline;
 LoopState g_loop;
@@ -36,6 +41,7 @@ ZolmWindow *g_window;
 NavigationKeys g_nav_keys;
 
 static FILE *s_audio_record;            // "--record-audio" file, while open
+static bool s_screenshot_wanted;        // the key asked; the next frame saves it
 static ZolmAxis *s_cursor_axes[2];      // "cursor-x", "cursor-y"
 
 enum {
@@ -113,11 +119,13 @@ static float game_axis(void *, int handle) { return (float)settings_axis_read(ha
 
 // Key handling after the bindings took the event.
 static void game_key(void *, LoopState *loop, uint32_t code, bool pressed) {
-    (void)loop;
-    (void)pressed;
     // Until the menus can ask, the window's close box ends the game.
     if (code == ZOLM_CODE_CLOSE) game_request_quit();
-    // The menus, the pause, step, view, rewind and screenshot keys join here.
+    if (!pressed) return;
+    // The menus, the pause, step, view and rewind keys join here.
+    if ((int)code == g_settings.bindings[BIND_SCREENSHOT].code && loop->view_mode != VIEW_EDITOR) {
+        s_screenshot_wanted = true;
+    }
 }
 
 static void game_tick(void *, LoopState *loop) {
@@ -148,9 +156,15 @@ static bool draw_frame() {
         g_settings.xres = vp.width;
         g_settings.yres = vp.height;
     }
-    glViewport(vp.x, vp.y, vp.width, vp.height);
-    // The title screen: the title picture joins with the world renderer.
+    set_projection(vp.width, vp.height, (float)g_settings.fov.value);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The views of the world join with the renderer; until a track can be
+    // loaded every frame is the title screen.
+    if (g_loop.view_mode == VIEW_TITLE) title_screen_draw("");
+    if (s_screenshot_wanted) {
+        s_screenshot_wanted = false;
+        screenshot_save(vp.width, vp.height);
+    }
     if (g_cmdline.glfinish) glFinish();
     return zolm_swap(g_window);
 }
@@ -176,6 +190,7 @@ static void main_loop() {
         // 4. Timing.
         double now;
         loop_frame_advance(&g_loop, &k_system_clock, &now);
+        textures_update(g_loop.ticks_run);
         console_set_clock(g_loop.game_clock);
         // 5. Cursor axes for the menus.
         // 6. The ticks due.
@@ -197,7 +212,7 @@ static void shut_down() {
     // Server disconnect, points series, robot lines, cameras and standings,
     // bikes, demos, track and physics world come down here, in that order,
     // as they join the game.
-    // Axes, audio and its recording, the window.
+    // Axes, audio and its recording, GL objects, the window.
     settings_release_bindings();
     for (ZolmAxis *&axis : s_cursor_axes) {
         if (axis) zolm_axis_close(axis);
@@ -206,7 +221,11 @@ static void shut_down() {
     if (zolm_audio_is_open()) zolm_audio_close();
     if (s_audio_record) fclose(s_audio_record);
     s_audio_record = nullptr;
-    if (g_window) zolm_close_gl_window(g_window);
+    if (g_window) {
+        shaders_delete();
+        textures_free();
+        zolm_close_gl_window(g_window);
+    }
     g_window = nullptr;
     if (g_debug_level) {
         zolm_log("Frame times (below 1, 2, 4, 8, 16, 32, 64 ticks, longer): %d %d %d %d %d %d %d %d\n",
@@ -280,24 +299,33 @@ static bool open_window_and_devices(int *status) {
         zolm_sleep_seconds(1.0 / 16.0);
     }
 
-    // 17. GL strings. (Extension probing and shaders join with the renderer.)
-    const char *vendor = (const char *)glGetString(GL_VENDOR);
-    const char *renderer = (const char *)glGetString(GL_RENDERER);
-    const char *version = (const char *)glGetString(GL_VERSION);
-    const char *extensions = (const char *)glGetString(GL_EXTENSIONS);
-    zolm_log("GL_VENDOR: %s\n", vendor ? vendor : "");
-    zolm_log("GL_RENDERER: %s\n", renderer ? renderer : "");
-    zolm_log("GL_VERSION: %s\n", version ? version : "");
-    zolm_log("GL_EXTENSIONS: %s\n", extensions ? extensions : "");
+    // 17. GL strings and extensions; which drawing paths this run takes.
+    gl_detect();
+    zolm_log("GL_VENDOR: %s\n", g_gl.vendor);
+    zolm_log("GL_RENDERER: %s\n", g_gl.renderer);
+    zolm_log("GL_VERSION: %s\n", g_gl.version);
+    zolm_log("GL_EXTENSIONS: %s\n", g_gl.extensions);
+    g_render_flags.ground_mipmaps = g_settings.ground_mipmaps.index != 0;
+    bool shader_support = g_gl.multitexture && g_gl.texture_units >= 4 && g_gl.vertex_shader && g_gl.fragment_shader;
+    g_render_flags.shaders = g_settings.use_shader.index == 1 && shader_support && shaders_build();
+    g_render_flags.terrain_shaders = g_render_flags.shaders &&
+                                     (g_settings.render_texture.index == RENDER_METHOD_SHADERS_COPY ||
+                                      g_settings.render_texture.index == RENDER_METHOD_SHADERS_DIRECT);
+    texture_set_options(g_render.model_texture_skip, g_render.texture_compress, g_debug_level >= 1);
 
-    // 18. GL state, then the first frame ends. (Fonts and the HUD textures
-    //     load here once they exist.)
+    // 18. GL state, the HUD pictures and the title, then the first frame
+    //     ends. (The fonts load here once they exist.)
     glClear(GL_COLOR_BUFFER_BIT);
     glClearColor(0.196078f, 0.6f, 0.8f, 0.0f);
     glEnable(GL_CULL_FACE);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     if (g_cmdline.fugly) glShadeModel(GL_FLAT);
+    static const char *const hud_pictures[] = {"!@tach.png", "!@shifter.png", "!@pitboard.png"};
+    for (const char *name : hud_pictures) {
+        if (!texture_load(name)) zolm_log("Can't load %s\n", name + 1);
+    }
+    if (!title_screen_load()) zolm_log("Can't load title.png\n");
     if (!zolm_swap(g_window)) {
         zolm_log("Swap failed\n");
         *status = 0;

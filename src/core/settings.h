@@ -109,6 +109,15 @@ enum BindingIndex {
     BIND_COUNT,
 };
 
+// The values of the "Terrain Rendering Method" choice, in list order.
+enum RenderMethod {
+    RENDER_METHOD_SOFTWARE = 0,
+    RENDER_METHOD_HARDWARE_COPY = 1,
+    RENDER_METHOD_HARDWARE_DIRECT = 2,
+    RENDER_METHOD_SHADERS_COPY = 3,
+    RENDER_METHOD_SHADERS_DIRECT = 4,
+};
+
 // A gear list: entry 0 is "default" with no file; the others name a texture
 // ("@" + file name) and show its name without the list's prefix.
 struct GearList {

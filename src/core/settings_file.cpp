@@ -74,9 +74,6 @@ static const SettingKey k_settings_keys[] = {
 
 enum { SETTINGS_KEYS = (int)(sizeof k_settings_keys / sizeof k_settings_keys[0]) };
 
-// The "Terrain Rendering Method" values the legacy key "use_fbo" stands for.
-enum { RENDER_HARDWARE_COPY = 1, RENDER_HARDWARE_DIRECT = 2 };
-
 // --- one key --------------------------------------------------------------
 
 static void *setting_entry(const SettingKey *k, int i) {
@@ -269,8 +266,8 @@ static bool settings_apply_line(const char *key, const char *value) {
         }
     }
     if (strcmp(key, "use_fbo") == 0) {
-        if (strcmp(value, "No") == 0) choice_set(&g_settings.render_texture, RENDER_HARDWARE_COPY);
-        if (strcmp(value, "Yes") == 0) choice_set(&g_settings.render_texture, RENDER_HARDWARE_DIRECT);
+        if (strcmp(value, "No") == 0) choice_set(&g_settings.render_texture, RENDER_METHOD_HARDWARE_COPY);
+        if (strcmp(value, "Yes") == 0) choice_set(&g_settings.render_texture, RENDER_METHOD_HARDWARE_DIRECT);
         return true;
     }
     if (strcmp(key, "ground_texture_distance") == 0) return true;
