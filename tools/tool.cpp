@@ -12,6 +12,8 @@
 #include "files/vfs.h"
 #include "make_data.h"
 #include "tool_image.h"
+#include "tool_track.h"
+#include "tool_model.h"
 
 struct ToolCommand {
     const char *name;
@@ -127,6 +129,8 @@ static const ToolCommand k_commands[] = {
     {"digest", "FILE...", "RIPEMD-160 of each file (\"@\" names through the game's files)", 1, -1, cmd_digest},
     {"scramble", "IN OUT", "write the scrambled form of a file", 2, 2, cmd_scramble},
     {"image", "FILE [--out OUT.png]", "decode a picture the game reads, print its size, channels and info, and write it as PNG", 1, 3, tool_image},
+    {"check-track", "NAME", "load a track's terrain as the game does and report", 1, 1, tool_check_track},
+    {"model", "FILE [--pov OUT]", "load a model and report its pieces, counts, bones and LOD levels", 1, 3, tool_model},
 };
 
 static void usage(FILE *out) {
