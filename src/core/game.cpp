@@ -30,6 +30,7 @@
 #include "platform/window.h"
 #include "render/gl_ext.h"
 #include "render/shaders.h"
+#include "render/text.h"
 #include "render/view.h"
 
 CommandLine g_cmdline;
@@ -223,6 +224,7 @@ static void shut_down() {
     s_audio_record = nullptr;
     if (g_window) {
         shaders_delete();
+        fonts_free();
         textures_free();
         zolm_close_gl_window(g_window);
     }
@@ -313,14 +315,15 @@ static bool open_window_and_devices(int *status) {
                                       g_settings.render_texture.index == RENDER_METHOD_SHADERS_DIRECT);
     texture_set_options(g_render.model_texture_skip, g_render.texture_compress, g_debug_level >= 1);
 
-    // 18. GL state, the HUD pictures and the title, then the first frame
-    //     ends. (The fonts load here once they exist.)
+    // 18. GL state, the fonts, the HUD pictures and the title, then the
+    //     first frame ends.
     glClear(GL_COLOR_BUFFER_BIT);
     glClearColor(0.196078f, 0.6f, 0.8f, 0.0f);
     glEnable(GL_CULL_FACE);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     if (g_cmdline.fugly) glShadeModel(GL_FLAT);
+    fonts_load();
     static const char *const hud_pictures[] = {"!@tach.png", "!@shifter.png", "!@pitboard.png"};
     for (const char *name : hud_pictures) {
         if (!texture_load(name)) zolm_log("Can't load %s\n", name + 1);

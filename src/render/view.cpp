@@ -6,6 +6,7 @@
 
 #include "files/texture.h"
 #include "platform/log.h"
+#include "render/text.h"
 
 ViewExtents g_view = {1.0f, 0.75f, 0.25f, 5000.0f, 0, 0};
 RenderFlags g_render_flags;
@@ -36,6 +37,20 @@ void set_projection(int width, int height, float fov_degrees) {
     glFrustum(-g_view.hx * n, g_view.hx * n, -g_view.hy * n, g_view.hy * n, n, g_view.far_plane);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+}
+
+void overlay_begin(float lines) {
+    float s = 2.0f * g_view.hy / lines;
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(-g_view.hx, g_view.hy - s, -1.0f);
+    glScalef(s, s, s);
+}
+
+void overlay_end() {
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
 }
 
 bool title_screen_load() {
@@ -90,7 +105,9 @@ void title_screen_draw(const char *message) {
     }
     if (message && message[0]) {
         zolm_log("%s\n", message);
-        // The message text is drawn here once the fonts exist.
+        overlay_begin(25.0f);
+        text_draw(1.0f, 1.0f, 1.0f, 1.0f, message, TEXT_MODE_DEFAULT);
+        overlay_end();
     }
     glEnable(GL_DEPTH_TEST);
 }

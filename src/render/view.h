@@ -30,6 +30,13 @@ void set_projection(int width, int height, float fov_degrees);
 // The extents set_projection gives, without touching GL (tests, tools).
 void view_extents(int width, int height, float fov_degrees, float *hx, float *hy);
 
+// A 2-D overlay n text lines high over the current projection: saves the
+// model-view matrix, puts line 0 at the top-left corner of the screen at
+// z = -1 with one unit = 1/n of the screen height (text is drawn in these
+// units). overlay_end restores the matrix.
+void overlay_begin(float lines);
+void overlay_end();
+
 // Loads the title picture ("!@title.png"); false when it is missing.
 bool title_screen_load();
 // The title picture over black with an optional message (logged), inside
