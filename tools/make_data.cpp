@@ -7,6 +7,9 @@
 #include <cstdio>
 
 #include "make_art.h"
+#include "make_track.h"
+#include "make_fonts.h"
+#include "make_models.h"
 
 const char *const k_marker_archive = "zzzz.saf";
 
@@ -38,33 +41,20 @@ std::string terrain_hf_image(int k, float spacing, const std::vector<float> &hei
     return out;
 }
 
-// The first track: a gentle field of rolling ground, 512 ft square. The
-// track content proper (jumps, corners, gates) comes with the track parts.
-static void add_track_vovezuzize(std::vector<ArchiveMember> *members) {
-    const int k = 6;
-    const int n = (1 << (k + 1)) + 1;
-    const float spacing = 4.0f;
-    std::vector<float> heights(n * n);
-    for (int j = 0; j < n; j++) {
-        for (int i = 0; i < n; i++) {
-            float x = i * spacing, z = j * spacing;
-            heights[j * n + i] = 4.0f * std::sin(x / 41.0f) * std::cos(z / 57.0f) +
-                                 1.5f * std::sin((x + 2.0f * z) / 23.0f) + 10.0f;
-        }
-    }
-    members->push_back({"vovezuzize/desc", "Vovezuzize\n"});
-    members->push_back({"vovezuzize/terrain.hf", terrain_hf_image(k, spacing, heights)});
-}
-
 std::vector<DataArchive> make_data_set() {
     std::vector<DataArchive> set;
     DataArchive base;
     base.file = "base.saf";
     art_add_pictures(&base.members);
+    fonts_add_atlases(&base.members);
     set.push_back(base);
+    DataArchive bikes;
+    bikes.file = "bikes.saf";
+    models_add_files(&bikes.members);
+    set.push_back(bikes);
     DataArchive tracks;
     tracks.file = "tracks.saf";
-    add_track_vovezuzize(&tracks.members);
+    track_add_default_tracks(&tracks.members);
     set.push_back(tracks);
     set.push_back(make_data_marker());
     return set;
