@@ -37,10 +37,7 @@ static bool stand_in_png(const char *name, Image *out) {
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    setenv("XDG_DATA_HOME", "/nonexistent/fuzz", 1);
-    setenv("QV_HOME", "/nonexistent/fuzz", 1);
-    setenv("ZOLM_LOGFILE", "/dev/null", 1);
-    vfs_reset();
+    fuzz_isolate_files();
     return 0;
 }
 

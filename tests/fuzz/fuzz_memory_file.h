@@ -1,13 +1,24 @@
-// The fuzz targets' way to hand bytes to FILE*-based readers: an anonymous
-// in-memory file, read from its start. Its seeks and reads behave as a disk
-// file's, which fmemopen's do not quite (size 0, end-of-file flags).
+// What the fuzz targets share: an anonymous in-memory file to hand bytes to
+// FILE*-based readers (its seeks and reads behave as a disk file's, which
+// fmemopen's do not quite: size 0, end-of-file flags), and a file system
+// that sees none of the machine's data directories and logs nowhere.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include "files/vfs.h"
+
+static inline void fuzz_isolate_files() {
+    setenv("XDG_DATA_HOME", "/nonexistent/fuzz", 1);
+    setenv("QV_HOME", "/nonexistent/fuzz", 1);
+    setenv("ZOLM_LOGFILE", "/dev/null", 1);
+    vfs_reset();
+}
 
 static inline FILE *fuzz_memory_file(const uint8_t *data, size_t size) {
     int fd = memfd_create("fuzz", MFD_CLOEXEC);

@@ -43,11 +43,7 @@ static std::string written(bool setup_only) {
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    // No data directories of the machine take part.
-    setenv("XDG_DATA_HOME", "/nonexistent/fuzz", 1);
-    setenv("QV_HOME", "/nonexistent/fuzz", 1);
-    setenv("ZOLM_LOGFILE", "/dev/null", 1);
-    vfs_reset();
+    fuzz_isolate_files();
     return 0;
 }
 

@@ -58,11 +58,7 @@ static void check_tile(int t, int count) {
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    // No data directories of the machine take part; warnings go nowhere.
-    setenv("XDG_DATA_HOME", "/nonexistent/fuzz", 1);
-    setenv("QV_HOME", "/nonexistent/fuzz", 1);
-    setenv("ZOLM_LOGFILE", "/dev/null", 1);
-    vfs_reset();
+    fuzz_isolate_files();
     return 0;
 }
 

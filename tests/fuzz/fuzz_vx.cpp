@@ -16,10 +16,7 @@
 enum { FUZZ_INPUT_MAX = 65536 };
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    setenv("XDG_DATA_HOME", "/nonexistent/fuzz", 1);
-    setenv("QV_HOME", "/nonexistent/fuzz", 1);
-    setenv("ZOLM_LOGFILE", "/dev/null", 1);
-    vfs_reset();
+    fuzz_isolate_files();
     return 0;
 }
 
