@@ -3,14 +3,11 @@
 # summary of a good track and exit 0; every warning of a bad one and exit 1.
 set -u
 tool=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/common.bash"
 export XDG_DATA_HOME="$work/xdg"
 export QV_HOME="$work/data"
 unset ZOLM_LOGFILE ZOLM_LOGFILE_FLAGS ZOLM_OPTIONS
 data="$QV_HOME"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # has FILE TEXT: the output holds the line fragment TEXT.
 has() { grep -qF -- "$2" "$1" || fail "output lacks '$2'"; }
@@ -91,8 +88,4 @@ has "$work/badhf.out" "Error reading heights"
 has "$work/none.out" "Can't open '@nosuchtrack/terrain.hf'"
 "$tool" check-track >/dev/null 2>&1 && fail "check-track without a name succeeded"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "check-track checks passed"
+finish "check-track"

@@ -5,14 +5,11 @@
 set -u
 game=$1
 tool=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/common.bash"
 export XDG_DATA_HOME="$work/xdg"
 unset ZOLM_LOGFILE ZOLM_LOGFILE_FLAGS ZOLM_OPTIONS QV_HOME
 home="$XDG_DATA_HOME/Quorvin"
-failures=0
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # expect STATUS STDERR-TEXT -- command...: runs it with stdin closed.
 expect() {
@@ -84,8 +81,4 @@ bytes=$(stat -c %s "$work/audio.raw" 2>/dev/null || echo 0)
 [ -n "$ticks" ] && [ "$ticks" -gt 0 ] || fail "no tick count in the log"
 [ "$bytes" -eq $((ticks * 1380)) ] || fail "audio recording has $bytes bytes for $ticks ticks"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "game start checks passed"
+finish "game start"

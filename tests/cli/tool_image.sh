@@ -6,13 +6,10 @@
 set -u
 game=$1
 tool=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/common.bash"
 export XDG_DATA_HOME="$work/xdg"
 export QV_HOME="$work/data"
 unset ZOLM_LOGFILE ZOLM_LOGFILE_FLAGS ZOLM_OPTIONS
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 mkdir -p "$QV_HOME"
 
 # says FILE TEXT: the tool's report on FILE holds the line TEXT.
@@ -79,17 +76,8 @@ printf 'ANIM1 1 1 5 1\n3\nV7 1 1\nabcd' >"$work/h.seq"
 printf 'P6 2 1 255\nabc' >"$work/short.ppm"
 printf 'V7 100000 1\n' >"$work/huge.v7"
 printf '\x89PNG\r\n\x1a\n' >"$work/cut.png"
-for f in short.ppm huge.v7 cut.png missing.png; do
-    msg=$("$tool" image "$work/$f" 2>&1 >/dev/null)
-    status=$?
-    [ "$status" -eq 1 ] || fail "image $f exited $status"
-    [ -n "$msg" ] || fail "image $f said nothing"
-done
+rejects_damaged image short.ppm huge.v7 cut.png missing.png
 "$tool" image --help | grep -q "usage: quorvin-tool image FILE" || fail "image --help"
 "$tool" image >/dev/null 2>&1 && fail "image without a file succeeded"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "tool image checks passed"
+finish "tool image"

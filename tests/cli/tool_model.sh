@@ -5,13 +5,10 @@
 set -u
 game=$1
 tool=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/common.bash"
 export XDG_DATA_HOME="$work/xdg"
 export QV_HOME="$work/data"
 unset ZOLM_LOGFILE ZOLM_LOGFILE_FLAGS ZOLM_OPTIONS
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 mkdir -p "$QV_HOME/bikes"
 
 tri='0 0 0 0 0 1 0 0.25
@@ -61,17 +58,8 @@ printf 'VX3\n' >"$work/v3.vx"
 printf 'VX1\n5 1 1 1 1 3 1\n0 0 0 0 0 1 0 0\n1 0 0 0 0 1 0 0\n0 1 0 0 0 1 0 0\n0 1 7\n' >"$work/index.vx"
 printf 'VX2 99 x\n5 1 1 1 1 0 0\n' >"$work/bones.vx"
 printf 'VX1\n5 1 1 1 1 100000 1\n0 0 0\n' >"$work/short.vx"
-for f in v3.vx index.vx bones.vx short.vx missing.vx; do
-    msg=$("$tool" model "$work/$f" 2>&1 >/dev/null)
-    status=$?
-    [ "$status" -eq 1 ] || fail "model $f exited $status"
-    [ -n "$msg" ] || fail "model $f said nothing"
-done
+rejects_damaged model v3.vx index.vx bones.vx short.vx missing.vx
 "$tool" model --help | grep -q "usage: quorvin-tool model FILE" || fail "model --help"
 "$tool" model >/dev/null 2>&1 && fail "model without a file succeeded"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "tool model checks passed"
+finish "tool model"

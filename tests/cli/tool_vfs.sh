@@ -6,15 +6,12 @@
 set -u
 game=$1
 tool=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/common.bash"
 export XDG_DATA_HOME="$work/xdg"
 export QV_HOME="$work/data"
 unset ZOLM_LOGFILE ZOLM_LOGFILE_FLAGS ZOLM_OPTIONS
 home="$XDG_DATA_HOME/Quorvin"
 data="$QV_HOME"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # cat_is NAME TEXT: the tool reads NAME as TEXT.
 cat_is() {
@@ -84,8 +81,4 @@ d2=$("$tool" digest "$data/abc.txt" | cut -d' ' -f1)
 "$tool" frobnicate >/dev/null 2>&1 && fail "an unknown command succeeded"
 "$tool" pack --help | grep -q "usage: quorvin-tool pack" || fail "pack --help"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "tool file-system checks passed"
+finish "tool file-system"
