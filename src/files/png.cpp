@@ -19,6 +19,7 @@ enum {
     PNG_ERROR_MAX = 200,
     PNG_SIGNATURE_BYTES = 8,
     PNG_INFO_FILE_MAX = 1 << 20,   // a ".info" side file beyond this is cut
+    PNG_FILE_MAX = 256 << 20,      // larger PNG files are refused
 };
 
 // --- reading ----------------------------------------------------------------
@@ -28,6 +29,8 @@ struct PngReader {
     png_infop info;
     png_infop end_info;
     VfsFile *file;
+    unsigned char *bytes;      // the file after its signature, read whole
+    size_t size, position;     // of bytes, and how far libpng has read
     bool gray16;               // png_read_gray16's conversions, else RGB/RGBA
     int width, height;
     int channels;              // after the conversions
@@ -50,7 +53,49 @@ static void png_on_warning(png_structp, png_const_charp) {
 
 static void png_on_read(png_structp png, png_bytep data, size_t length) {
     PngReader *r = (PngReader *)png_get_io_ptr(png);
-    if (vfs_read(r->file, data, length) != length) png_error(png, "Truncated PNG data");
+    if (length > r->size - r->position) png_error(png, "Truncated PNG data");
+    memcpy(data, r->bytes + r->position, length);
+    r->position += length;
+}
+
+static uint32_t png_be32(const unsigned char *p) {
+    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
+}
+
+// Reads the rest of the file and checks that every chunk up to IEND lies
+// inside it. libpng sizes a chunk's buffer by the length the file declares,
+// so a short file declaring a 2 GiB chunk would otherwise cost 2 GiB.
+static bool png_load_chunks(PngReader *r) {
+    size_t room = 0;
+    for (;;) {
+        if (r->size == room) {
+            if (room >= PNG_FILE_MAX) {
+                image_set_error("PNG file too large");
+                return false;
+            }
+            room = room ? room * 2 : 65536;
+            unsigned char *grown = (unsigned char *)realloc(r->bytes, room);
+            if (!grown) {
+                image_set_error("Out of memory");
+                return false;
+            }
+            r->bytes = grown;
+        }
+        size_t got = vfs_read(r->file, r->bytes + r->size, room - r->size);
+        if (got == 0) break;
+        r->size += got;
+    }
+    size_t pos = 0;
+    while (pos + 8 <= r->size) {
+        uint32_t length = png_be32(r->bytes + pos);
+        if (length > PNG_UINT_31_MAX || length + (size_t)12 > r->size - pos) {
+            image_set_error("PNG: Truncated PNG data");
+            return false;
+        }
+        if (memcmp(r->bytes + pos + 4, "IEND", 4) == 0) break;
+        pos += length + (size_t)12;
+    }
+    return true;
 }
 
 static bool png_text_append(char **text, size_t *length, const char *more, size_t count) {
@@ -62,6 +107,10 @@ static bool png_text_append(char **text, size_t *length, const char *more, size_
     *text = grown;
     return true;
 }
+
+enum {
+    PNG_CHUNKS_MAX = 1000,           // ancillary chunks kept
+};
 
 static bool png_collect_text(PngReader *r, png_infop info) {
     png_textp chunks = nullptr;
@@ -83,6 +132,8 @@ static bool png_decode(PngReader *r) {
     png_set_read_fn(png, r, png_on_read);
     png_set_sig_bytes(png, PNG_SIGNATURE_BYTES);
     png_set_user_limits(png, IMAGE_MAX_SIDE, IMAGE_MAX_SIDE);
+    // A file of many small text chunks would otherwise grow without end.
+    png_set_chunk_cache_max(png, PNG_CHUNKS_MAX);
     png_read_info(png, r->info);
 
     png_uint_32 width = 0, height = 0;
@@ -145,6 +196,8 @@ static bool png_read_any(const char *name, PngReader *r) {
               png_sig_cmp(signature, 0, sizeof signature) == 0;
     if (!ok) {
         image_set_error("Not a PNG file");
+    } else if (!png_load_chunks(r)) {
+        ok = false;
     } else {
         // The version libpng was built with: it refuses to run for any other.
         r->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, r->error, png_on_error, png_on_warning);
@@ -156,6 +209,9 @@ static bool png_read_any(const char *name, PngReader *r) {
     }
     vfs_close(r->file);
     r->file = nullptr;
+    free(r->bytes);
+    r->bytes = nullptr;
+    r->size = r->position = 0;
     if (!ok) {
         free(r->pixels);
         free(r->text);

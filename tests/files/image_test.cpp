@@ -4,6 +4,10 @@
 // default pictures of the data set.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -546,6 +550,35 @@ TEST(Png, RejectsDamagedFiles) {
     Image image;
     EXPECT_FALSE(png_read_rgba((dir / "missing.png").c_str(), &image));
     EXPECT_TRUE(is_empty(image));
+}
+
+// A short file whose chunk header declares a huge length must be refused
+// without the reader first reserving (and clearing) that much memory. The
+// read runs in a child, whose peak resident size then tells.
+TEST(Png, HugeChunkLengthInAShortFileCostsNoMemory) {
+    std::string ihdr;
+    put32(&ihdr, 2);
+    put32(&ihdr, 2);
+    ihdr += std::string("\x08\x06\0\0\0", 5);
+    std::string lying;
+    put32(&lying, 0x6d656e74);   // about 1.8 GB declared, a few bytes present
+    lying += "tEXtComment";
+    std::string file = std::string("\x89PNG\r\n\x1a\n", 8) + png_chunk("IHDR", ihdr) + lying;
+    ScratchDir dir;
+    write_file(dir / "lying.png", file);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Image image;
+        bool read = png_read_rgba((dir / "lying.png").c_str(), &image);
+        struct rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        bool small = usage.ru_maxrss < 256 * 1024;   // kilobytes
+        _exit(!read && small ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 TEST(Png, Gray16ReaderSwapsWidensAndConverts) {
