@@ -10,6 +10,7 @@
 #include "make_track.h"
 #include "make_fonts.h"
 #include "make_models.h"
+#include "make_shapes.h"
 
 const char *const k_marker_archive = "zzzz.saf";
 
@@ -51,6 +52,7 @@ std::vector<DataArchive> make_data_set() {
     DataArchive bikes;
     bikes.file = "bikes.saf";
     models_add_files(&bikes.members);
+    shp_add_files(&bikes.members);
     set.push_back(bikes);
     DataArchive tracks;
     tracks.file = "tracks.saf";
