@@ -1,0 +1,108 @@
+#include "bike/physics.h"
+
+#include <cmath>
+
+#include "bike/bike.h"
+#include "bike/tire.h"
+#include "core/mt19937.h"
+#include "platform/log.h"
+
+dWorldID g_world;
+dJointGroupID g_contact_group;
+
+static bool s_ode_started;
+
+// ODE reports its own errors through these; a message from inside the
+// stepper must not end the game, so it is logged and the step goes on.
+static void ode_message(int errnum, const char *msg, va_list ap) {
+    char text[512];
+    vsnprintf(text, sizeof text, msg, ap);
+    zolm_log("ODE %d: %s\n", errnum, text);
+}
+
+bool physics_init() {
+    if (g_world) return true;
+    if (!s_ode_started) {
+        dInitODE2(0);
+        s_ode_started = true;
+        dSetErrorHandler(ode_message);
+        dSetDebugHandler(ode_message);
+        dSetMessageHandler(ode_message);
+    }
+    if (!dCheckConfiguration("ODE_double_precision")) {
+        zolm_log("The physics library is not built in double precision\n");
+        return false;
+    }
+    g_world = dWorldCreate();
+    dWorldSetGravity(g_world, 0, -PHYSICS_GRAVITY, 0);
+    g_contact_group = dJointGroupCreate(0);
+    return true;
+}
+
+void physics_shutdown() {
+    if (g_contact_group) dJointGroupDestroy(g_contact_group);
+    if (g_world) dWorldDestroy(g_world);
+    g_contact_group = nullptr;
+    g_world = nullptr;
+    if (s_ode_started) dCloseODE();
+    s_ode_started = false;
+}
+
+bool physics_ready() { return g_world != nullptr; }
+
+uint32_t physics_random() { return mt_next(&g_random); }
+
+// The terrain part of the contact pass: both tyres. Body shapes against
+// the ground and track objects join here once the collision code exists.
+static void bike_contact_pass(BikeState *bike) {
+    float factor = wheel_friction_factor(bike->arcade != 0, bike->arcade ? bike_lean_angle(bike) : 0.0f);
+    wheel_ground_contact(&bike->wheels[0], factor);
+    wheel_ground_contact(&bike->wheels[1], factor);
+}
+
+static void bike_roost(BikeState *bike, int frequency) {
+    if (!g_roost_emit) return;
+    for (int w = 0; w < 2; w++) {
+        int n = roost_emission_count(frequency, physics_random());
+        if (n == 0) continue;
+        g_roost_emit(&bike->wheels[w], bike_is_active(bike), n, w == 0 ? (float)(M_PI / 8) : (float)(2 * M_PI));
+    }
+}
+
+// Puts a bike whose state is no longer finite back at its placement, so
+// one bad step cannot poison the world's other bodies.
+static void bike_recover(BikeState *bike, int64_t tick) {
+    if (!bike_blown_up(bike)) return;
+    if (!bike->blown_up_logged) {
+        zolm_log("Bike %d (%s) left the finite world at tick %lld; put back at its start\n", bike->slot,
+                 bike_name(bike), (long long)tick);
+        bike->blown_up_logged = true;
+    }
+    bike_place(bike, bike->place_pos[0], bike->place_pos[2], bike->place_heading);
+}
+
+void physics_tick(BikeState *const *bikes, int count, int64_t tick, const PhysicsTickOptions *options) {
+    // The physics library aborts on a body that is not finite when it steps,
+    // so a bad bike is caught here, before its contacts and the step.
+    for (int i = 0; i < count; i++) {
+        if (bikes[i]) bike_recover(bikes[i], tick);
+    }
+    for (int i = 0; i < count; i++) {
+        if (bikes[i] && bike_is_active(bikes[i])) bike_contact_pass(bikes[i]);
+    }
+    for (int i = 0; i < count; i++) {
+        if (bikes[i]) bike_roost(bikes[i], options->roost_frequency);
+    }
+    dWorldStep(g_world, PHYSICS_STEP);
+    dJointGroupEmpty(g_contact_group);
+    if (options->erosion) {
+        for (int i = 0; i < count; i++) {
+            if (!bikes[i] || !bike_is_active(bikes[i])) continue;
+            wheel_queue_erosion(bikes[i], &bikes[i]->wheels[0]);
+            wheel_queue_erosion(bikes[i], &bikes[i]->wheels[1]);
+        }
+    }
+    for (int i = 0; i < count; i++) {
+        if (bikes[i] && bike_is_active(bikes[i])) bike_update(bikes[i], tick);
+    }
+}

@@ -1,0 +1,43 @@
+// The physics world every bike lives in: one ODE world with gravity and the
+// contact group, stepped once per game tick, and the physics part of a
+// tick in its fixed order.
+//
+// Owns: g_world and g_contact_group from physics_init to physics_shutdown.
+// Never: uses the iterative stepper, or steps with anything but one tick.
+#pragma once
+
+#include <cstdint>
+
+#include <ode/ode.h>
+
+struct BikeState;
+
+#define PHYSICS_STEP (1.0 / 128.0)
+#define PHYSICS_GRAVITY 32.0
+
+// Whole process: made by physics_init at start-up, destroyed at shut-down.
+extern dWorldID g_world;
+extern dJointGroupID g_contact_group;   // emptied after every step
+
+// Starts ODE and makes the world. False (with a log line) when the library
+// is not built in double precision.
+bool physics_init();
+void physics_shutdown();
+bool physics_ready();
+
+// What the tick needs beyond the bikes: the roost frequency setting and the
+// erosion switch.
+struct PhysicsTickOptions {
+    int roost_frequency;     // "--roostfrequency", 1000 by default
+    bool erosion;            // the terrain erosion setting is above 0
+};
+
+// One tick of the bikes' physics in its fixed order: the contact pass of
+// every active bike, roost emission, the world step and emptying the
+// contact group, erosion samples, then each bike's update for the next
+// step. Bikes are given in slot order; none entries are skipped. A bike
+// whose state stops being finite is put back where it was placed.
+void physics_tick(BikeState *const *bikes, int count, int64_t tick, const PhysicsTickOptions *options);
+
+// The per-tick random numbers of the roost count, from the race generator.
+uint32_t physics_random();
