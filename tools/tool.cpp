@@ -14,6 +14,7 @@
 #include "tool_image.h"
 #include "tool_track.h"
 #include "tool_model.h"
+#include "tool_ride.h"
 
 struct ToolCommand {
     const char *name;
@@ -21,6 +22,7 @@ struct ToolCommand {
     const char *summary;
     int min_args, max_args;     // max -1: any number
     int (*run)(int argc, char **argv);
+    const char *details;        // the whole "--help" text, when the command has more to say
 };
 
 static int fail(const std::string &message) {
@@ -121,16 +123,18 @@ static int cmd_scramble(int, char **argv) {
 }
 
 static const ToolCommand k_commands[] = {
-    {"make-data", "DIR", "generate the default data set into DIR", 1, 1, cmd_make_data},
-    {"pack", "DIR OUT.saf", "write every file under DIR into an archive", 2, 2, cmd_pack},
-    {"unpack", "ARCHIVE DIR", "extract an archive into DIR", 2, 2, cmd_unpack},
-    {"ls", "", "list the file index as the game builds it", 0, 0, cmd_ls},
-    {"cat", "NAME", "write a file, read as the game reads it, to standard output", 1, 1, cmd_cat},
-    {"digest", "FILE...", "RIPEMD-160 of each file (\"@\" names through the game's files)", 1, -1, cmd_digest},
-    {"scramble", "IN OUT", "write the scrambled form of a file", 2, 2, cmd_scramble},
-    {"image", "FILE [--out OUT.png]", "decode a picture the game reads, print its size, channels and info, and write it as PNG", 1, 3, tool_image},
-    {"check-track", "NAME", "load a track's terrain as the game does and report", 1, 1, tool_check_track},
-    {"model", "FILE [--pov OUT]", "load a model and report its pieces, counts, bones and LOD levels", 1, 3, tool_model},
+    {"make-data", "DIR", "generate the default data set into DIR", 1, 1, cmd_make_data, nullptr},
+    {"pack", "DIR OUT.saf", "write every file under DIR into an archive", 2, 2, cmd_pack, nullptr},
+    {"unpack", "ARCHIVE DIR", "extract an archive into DIR", 2, 2, cmd_unpack, nullptr},
+    {"ls", "", "list the file index as the game builds it", 0, 0, cmd_ls, nullptr},
+    {"cat", "NAME", "write a file, read as the game reads it, to standard output", 1, 1, cmd_cat, nullptr},
+    {"digest", "FILE...", "RIPEMD-160 of each file (\"@\" names through the game's files)", 1, -1, cmd_digest, nullptr},
+    {"scramble", "IN OUT", "write the scrambled form of a file", 2, 2, cmd_scramble, nullptr},
+    {"image", "FILE [--out OUT.png]", "decode a picture the game reads, print its size, channels and info, and write it as PNG", 1, 3, tool_image, nullptr},
+    {"check-track", "NAME", "load a track's terrain as the game does and report", 1, 1, tool_check_track, nullptr},
+    {"model", "FILE [--pov OUT]", "load a model and report its pieces, counts, bones and LOD levels", 1, 3, tool_model, nullptr},
+    {"ride", "[--track NAME] [--bike MODEL] [--controls TEXT] ...", "ride one bike headless and print its state", 0, -1, tool_ride, k_ride_help},
+    {"bench", "physics [--bikes N] [--ticks T]", "measure how fast the bike simulation runs", 1, -1, tool_bench, k_bench_help},
 };
 
 static void usage(FILE *out) {
@@ -158,7 +162,8 @@ int tool_main(int argc, char **argv) {
         char **args = argv + 2;
         for (int i = 0; i < nargs; i++) {
             if (strcmp(args[i], "--help") == 0 || strcmp(args[i], "-h") == 0) {
-                printf("usage: quorvin-tool %s %s\n  %s\n", c.name, c.args, c.summary);
+                if (c.details) fputs(c.details, stdout);
+                else printf("usage: quorvin-tool %s %s\n  %s\n", c.name, c.args, c.summary);
                 return 0;
             }
         }
