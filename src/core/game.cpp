@@ -13,6 +13,8 @@
 
 #include <GL/gl.h>
 
+#include "bike/bike.h"
+#include "bike/physics.h"
 #include "core/console.h"
 #include "core/memory.h"
 #include "core/mt19937.h"
@@ -211,8 +213,9 @@ static void close_devices() {
 
 static void shut_down() {
     // Server disconnect, points series, robot lines, cameras and standings,
-    // bikes, demos, track and physics world come down here, in that order,
-    // as they join the game.
+    // bikes, demos and track come down here, in that order, as they join
+    // the game; then the physics world.
+    physics_shutdown();
     // Axes, audio and its recording, GL objects, the window.
     settings_release_bindings();
     for (ZolmAxis *&axis : s_cursor_axes) {
@@ -424,10 +427,19 @@ int game_main(int argc, char **argv) {
     // 14-19. Window, audio, the first frame, GL state, bindings.
     int status = 0;
     if (open_window_and_devices(&status)) {
-        // 20. Physics world. 21. Demo file. 22. Rider slots and the first
-        //     race reset. 23. The main menu. Each joins with its subsystem.
-        mt_seed(&g_random, 0);
-        main_loop();
+        // 20. Physics world. Bikes load their models and textures from
+        //     now on, since the GL is up.
+        // 21. Demo file. 22. Rider slots and the first race reset. 23. The
+        //     main menu. Each joins with its subsystem.
+        if (!physics_init()) {
+            zolm_message_box("Quorvin", "The physics library on this machine is not built in double precision.");
+            status = 1;
+        } else {
+            BikeOptions bikes = {true};
+            bike_set_options(&bikes);
+            mt_seed(&g_random, 0);
+            main_loop();
+        }
     }
     shut_down();
     return status;
