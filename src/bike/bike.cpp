@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bike/collide.h"
 #include "bike/drivetrain.h"
 #include "bike/physics.h"
 #include "core/memory.h"
@@ -13,11 +14,16 @@
 #include "render/text.h"
 #include "track/terrain.h"
 
-BikePlaceTest g_bike_place_test;
 
 static BikeOptions s_options;   // headless until the game says otherwise
 
 static const int k_list_capacity[BIKE_LISTS] = {4, 20, 20, 20};
+
+// The shape file of each body, in body order.
+static const int k_shape_file[BIKE_BODIES] = {
+    BIKE_FILE_FRAME_SHAPE,      BIKE_FILE_FRONT_WHEEL_SHAPE, BIKE_FILE_REAR_WHEEL_SHAPE, BIKE_FILE_FORK_UPPER_SHAPE,
+    BIKE_FILE_FORK_LOWER_SHAPE, BIKE_FILE_SWINGARM_SHAPE,    BIKE_FILE_RIDER_SHAPE,
+};
 
 enum {
     PLACE_MAX_RAISES = 400,     // 100 ft of raising: give up above that
@@ -297,6 +303,7 @@ BikeState *bike_create(const char *model, int slot, const char *plate_text, cons
     memset(bike->plate_background, 255, 3);
     if (s_options.graphics) load_resources(bike, rider_texture, head_texture, bike_texture, wheel_texture);
 
+    for (int i = 0; i < BIKE_BODIES; i++) bike->shapes[i] = shape_instance(info->files[k_shape_file[i]]);
     for (int i = 0; i < BIKE_BODIES; i++) {
         bike->bodies[i] = dBodyCreate(g_world);
         dBodySetData(bike->bodies[i], bike);
@@ -339,6 +346,7 @@ void bike_free(BikeState *bike) {
         if (bike->bodies[i]) dBodyDestroy(bike->bodies[i]);
     }
     for (int i = 0; i < BIKE_LISTS; i++) free(bike->lists[i].entries);
+    for (Shape *shape : bike->shapes) shape_instance_free(shape);
     if (bike->plate_texture) {
         GLuint id = bike->plate_texture;
         glDeleteTextures(1, &id);
@@ -356,6 +364,18 @@ void bike_reset_pose(BikeState *bike) {
     bike->engine_speed = 0;
     bike->crash_countdown = 0;
     bike->crash_count = 0;
+    bike->dab_extension = 0;
+    bike->lock_proximity = 0;
+    bike->landing_damping = 1.0f;
+    bike->collision_timer = 0;
+    bike->touched = false;
+    bike->realign_latch = false;
+    bike->last_collision_tick = -1;
+    bike->first_collision_tick = -1;
+    memset(bike->left_foot, 0, sizeof bike->left_foot);
+    memset(bike->left_foot_vel, 0, sizeof bike->left_foot_vel);
+    memset(bike->right_foot, 0, sizeof bike->right_foot);
+    memset(bike->right_foot_vel, 0, sizeof bike->right_foot_vel);
     memset(bike->crash_velocity, 0, sizeof bike->crash_velocity);
     bike->fall_flags = 0;
     memset(bike->rider_velocity, 0, sizeof bike->rider_velocity);
@@ -424,7 +444,7 @@ void bike_place(BikeState *bike, float x, float z, float heading) {
         bike_rotate(bike, 0, 1, 0, heading);
         bike_translate(bike, x, y, z);
         if (raises >= PLACE_MAX_RAISES) break;
-        bool touching = (g_terrain.heights && tyres_in_ground(bike)) || (g_bike_place_test && g_bike_place_test(bike));
+        bool touching = (g_terrain.heights && tyres_in_ground(bike)) || bike_touches_static(bike);
         if (!touching) break;
         y += k_place_step;
     }

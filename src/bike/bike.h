@@ -149,6 +149,18 @@ struct BikeState {
     float activity;                  // seconds of activity left; simulated only above 0.25
     float rider_velocity[4][3];      // the rider body's velocity by tick mod 4
 
+    // rider and riding aids
+    float dab_extension;             // 0..1: how far the foot is out
+    float lock_proximity;            // 0..1: how near the steering is to its lock
+    float landing_damping;           // multiplier on the roll damping, 1 when settled
+    float collision_timer;           // set by rider-to-rider hits, relaxes towards 0 by 1 a tick
+    bool touched;                    // a body shape touched the ground, or slow after the start
+    bool realign_latch;              // realignment after a fall is off until the next reset
+    float left_foot[3], left_foot_vel[3];     // foot points for drawing (world)
+    float right_foot[3], right_foot_vel[3];
+    int64_t last_collision_tick;     // rider-to-rider: -1 after a reset
+    int64_t first_collision_tick;    // -1 until the first
+
     // resources
     Model *models[BIKE_MODELS];
     TextureId textures[BIKE_TEXTURE_SETS];
@@ -197,13 +209,9 @@ void bike_translate(BikeState *bike, float dx, float dy, float dz);
 float bike_heading(float dx, float dz);
 // Places the bike on g_terrain at (x, z) facing the heading: reset, rotate,
 // lift onto the ground at the start cell, and raise it in 0.25 ft steps
-// while it touches a static shape. Enables it.
+// while a tyre sinks deep or a body shape touches the ground or a track
+// object. Enables it.
 void bike_place(BikeState *bike, float x, float z, float heading);
-
-// The static-shape test of the placement; none (nothing touches) until
-// the collision code installs it.
-typedef bool (*BikePlaceTest)(BikeState *bike);
-extern BikePlaceTest g_bike_place_test;   // whole process; set once at start-up
 
 void bike_enable(BikeState *bike);
 void bike_disable(BikeState *bike);
@@ -239,12 +247,8 @@ int bike_gear(const BikeState *bike);
 float bike_lean_angle(const BikeState *bike);
 
 // The update of one active bike after the step, adding the forces, motor
-// settings and joints of the next step: the rider springs, fork, shock,
-// automatic gearbox, drivetrain, brakes.
+// settings and joints of the next step (rider.cpp gives the order).
 void bike_update(BikeState *bike, int64_t tick);
-// The springs that hold the rider body over the frame (soft contacts
-// between the two) and the rider mount's damping.
-void rider_springs(BikeState *bike);
 
 // True when any body's position, rotation or velocity is not finite.
 bool bike_blown_up(const BikeState *bike);

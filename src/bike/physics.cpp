@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "bike/bike.h"
+#include "bike/collide.h"
 #include "bike/tire.h"
 #include "core/mt19937.h"
 #include "platform/log.h"
@@ -52,12 +53,11 @@ bool physics_ready() { return g_world != nullptr; }
 
 uint32_t physics_random() { return mt_next(&g_random); }
 
-// The terrain part of the contact pass: both tyres. Body shapes against
-// the ground and track objects join here once the collision code exists.
+// The contact pass of one bike: tyres and body shapes against the
+// ground, then the track's objects.
 static void bike_contact_pass(BikeState *bike) {
-    float factor = wheel_friction_factor(bike->arcade != 0, bike->arcade ? bike_lean_angle(bike) : 0.0f);
-    wheel_ground_contact(&bike->wheels[0], factor);
-    wheel_ground_contact(&bike->wheels[1], factor);
+    bike_terrain_pass(bike);
+    bike_objects_pass(bike);
 }
 
 static void bike_roost(BikeState *bike, int frequency) {
@@ -89,6 +89,14 @@ void physics_tick(BikeState *const *bikes, int count, int64_t tick, const Physic
     }
     for (int i = 0; i < count; i++) {
         if (bikes[i] && bike_is_active(bikes[i])) bike_contact_pass(bikes[i]);
+    }
+    if (options->collisions) {
+        for (int i = 0; i < count; i++) {
+            if (!bikes[i] || !bike_is_active(bikes[i])) continue;
+            for (int k = i + 1; k < count; k++) {
+                if (bikes[k] && bike_is_active(bikes[k])) bike_pair(bikes[i], bikes[k], false, tick);
+            }
+        }
     }
     for (int i = 0; i < count; i++) {
         if (bikes[i]) bike_roost(bikes[i], options->roost_frequency);

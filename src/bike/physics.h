@@ -30,10 +30,12 @@ bool physics_ready();
 struct PhysicsTickOptions {
     int roost_frequency;     // "--roostfrequency", 1000 by default
     bool erosion;            // the terrain erosion setting is above 0
+    bool collisions;         // rider-to-rider collisions (off in warm-up)
 };
 
 // One tick of the bikes' physics in its fixed order: the contact pass of
-// every active bike, roost emission, the world step and emptying the
+// every active bike (tyres, body shapes, objects), rider-to-rider
+// collisions of every pair, roost emission, the world step and emptying the
 // contact group, erosion samples, then each bike's update for the next
 // step. Bikes are given in slot order; none entries are skipped. A bike
 // whose state stops being finite is put back where it was placed.
