@@ -15,7 +15,11 @@
 
 #include "bike/bike.h"
 #include "bike/physics.h"
+#include "bike/collide.h"
+#include "bike/drivetrain.h"
+#include "bike/rider.h"
 #include "core/console.h"
+#include "core/controls.h"
 #include "core/memory.h"
 #include "core/mt19937.h"
 #include "core/ripemd160.h"
@@ -34,6 +38,7 @@
 #include "render/shaders.h"
 #include "render/text.h"
 #include "render/view.h"
+#include "track/terrain.h"
 
 CommandLine g_cmdline;
 LoopState g_loop;
@@ -61,6 +66,15 @@ const char *const k_shape_files[7] = {
 // The digest of the seven shape files the default data set ships (made by
 // tools/make_shapes.cpp); the data builder's tests fail when the two drift apart.
 const char *const k_shape_digest = "b764a857d84ac19bc89632d4c7a4e44b6f219275";
+
+// A "--track" start rides one bike on the named track, placed in the
+// middle of the field, until races come to the game.
+struct PracticeRide {
+    BikeState *bike;
+    ControlApplyState controls;
+    int64_t tick;
+};
+static PracticeRide s_ride;
 
 static volatile sig_atomic_t s_quit_requested;
 
@@ -135,7 +149,13 @@ static void game_tick(void *, LoopState *loop) {
     // With no menu open and the local rider in view, the channels go to its
     // bike; then the server client and the race step. Until a track can be
     // loaded the game stays on the title screen, where no race step runs.
-    (void)loop;
+    if (s_ride.bike) {
+        const BikeSetup *setup = &g_settings.setup;
+        controls_apply(s_ride.bike, loop->channels, setup->reverse_steering.index == 1, setup->sticky_dab.index == 1,
+                       &s_ride.controls);
+        PhysicsTickOptions options = {g_cmdline.has_roost_frequency ? g_cmdline.roost_frequency : 1000, false, true};
+        physics_tick(&s_ride.bike, 1, s_ride.tick++, &options);
+    }
     if (s_audio_record) {
         const int16_t *block = zolm_audio_mix();
         if (block && fwrite(block, sizeof *block, RECORD_AUDIO_SAMPLES, s_audio_record) != RECORD_AUDIO_SAMPLES) {
@@ -204,6 +224,21 @@ static void main_loop() {
     }
 }
 
+static void practice_ride_start() {
+    char dir[SETTINGS_LINE_MAX + 2];
+    snprintf(dir, sizeof dir, "@%s", settings_track_dir());
+    if (!terrain_load(dir, TERRAIN_UPDATE_SOFTWARE)) return;
+    const BikeSetup *setup = &g_settings.setup;
+    s_ride.bike = bike_create(choice_name(&setup->bike), 0, setup->number.text, nullptr, nullptr, nullptr, nullptr);
+    if (!s_ride.bike) return;
+    float middle = g_terrain.world_size / 2;
+    bike_place(s_ride.bike, middle, middle, 0);
+    bike_apply_setup(s_ride.bike, setup, 0, true);
+    g_bike_race.start_tick = 0;
+    g_bike_race.running = true;
+    zolm_log("Riding %s on %s\n", bike_name(s_ride.bike), dir);
+}
+
 // Closes audio and the window on the way out of an out-of-memory exit.
 static void close_devices() {
     if (zolm_audio_is_open()) zolm_audio_close();
@@ -216,6 +251,10 @@ static void shut_down() {
     // bikes, demos and track come down here, in that order, as they join
     // the game; then the physics world.
     physics_shutdown();
+    if (s_ride.bike) bike_free(s_ride.bike);
+    s_ride.bike = nullptr;
+    terrain_free();
+    shapes_free();
     // Axes, audio and its recording, GL objects, the window.
     settings_release_bindings();
     for (ZolmAxis *&axis : s_cursor_axes) {
@@ -438,6 +477,7 @@ int game_main(int argc, char **argv) {
             BikeOptions bikes = {true};
             bike_set_options(&bikes);
             mt_seed(&g_random, 0);
+            if (g_cmdline.track[0]) practice_ride_start();
             main_loop();
         }
     }
