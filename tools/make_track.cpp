@@ -510,11 +510,40 @@ const TrackField *track_field_vovezuzize() {
 
 // --- the data files ---------------------------------------------------------
 
+// The speed the line asks for at distance s along the lap: on a jump's
+// run-up and face the speed that still leaves its design speed at the lip, an easy pace through whoops, and 0
+// (free) elsewhere.
+static float track_course_speed(const TrackCourse *c, float s) {
+    for (const TrackObstacle &o : c->obstacles) {
+        if (o.kind == OBSTACLE_WHOOPS) {
+            if (s >= o.s_face - 40 && s <= o.s_end) return 30.0f;
+        } else if (s >= o.s_lip - 100 && s <= o.s_lip + 4) {
+            // Climbing the face costs speed: ask for enough at its foot.
+            return std::sqrt(o.design_speed * o.design_speed + 64.0f * o.face_height);
+        }
+    }
+    return 0.0f;
+}
+
+std::string track_course_text(const TrackCourse *c) {
+    std::string out = "# centre line: x z heading width speed, every 8 ft from the gate line\n";
+    char line[112];
+    int step = (int)(8.0f / TRACK_SAMPLE_STEP);
+    for (size_t i = 0; i < c->points.size(); i += step) {
+        const TrackPoint &p = c->points[i];
+        snprintf(line, sizeof line, "%.2f %.2f %.4f %.2f %.1f\n", p.x, p.z, p.heading, p.width,
+                 track_course_speed(c, p.s));
+        out += line;
+    }
+    return out;
+}
+
 void track_add_default_tracks(std::vector<ArchiveMember> *members) {
     track_add_tile_textures(members);
 
     const TrackField *f = track_field_vovezuzize();
     std::vector<unsigned char> light = track_shadow_light(f, &k_track_sun);
+    members->push_back({"vovezuzize/course", track_course_text(track_course_vovezuzize())});
     members->push_back({"vovezuzize/desc", "Vovezuzize\n"});
     members->push_back({"vovezuzize/shadingx2.ppm.gz", track_gzip(track_shading_ppm(f, &k_track_sun, light))});
     members->push_back({"vovezuzize/shadows.pgm.gz", track_gzip(track_shadows_pgm(f, light))});

@@ -115,6 +115,12 @@ float track_course_surface(const TrackCourse *c, float s, float lateral);
 // The centre-line sample nearest to distance s along the lap (wrapping).
 const TrackPoint *track_course_at(const TrackCourse *c, float s);
 
+// The "course" file written beside a generated track for the tools' test
+// rider (the game does not read it): a comment line, then "x z heading
+// width speed" every 8 ft along the lap from the gate line, speed being what
+// a jump's run-up asks for (0 where the rider may choose).
+std::string track_course_text(const TrackCourse *c);
+
 // Adds "vovezuzize/..." and "flat/..." and the shared tile textures.
 void track_add_default_tracks(std::vector<ArchiveMember> *members);
 

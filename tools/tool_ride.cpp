@@ -15,8 +15,10 @@
 #include <ctime>
 
 #include "bike/bike.h"
+#include "bike/collide.h"
 #include "bike/drivetrain.h"
 #include "bike/physics.h"
+#include "bike/rider.h"
 #include "core/settings.h"
 #include "files/vfs.h"
 #include "make_track.h"
@@ -195,7 +197,12 @@ const char *const k_ride_help =
     "  --script FILE       the control script from a file (newlines or \";\")\n"
     "                      keys: steer throttle front_brake rear_brake clutch dab back_up lean shift\n"
     "  --every N           print every N ticks (default 128 = 1 s)\n"
-    "  --csv               CSV: t,x,y,z,speed_mph,rpm,gear,fork,shock,front_depth,rear_depth\n";
+    "  --other MODEL@X,Z[,HEADING]  a second bike standing there to ride into\n"
+    "  --object SHAPE@X,Z[,HEADING] a static shape (e.g. @startgate.shp) to ride into\n"
+    "  --follow-course     a test rider steers along the track's \"course\" centre line\n"
+    "                      and reports each lap; the script's other controls still apply\n"
+    "  --csv               CSV: t,x,y,z,speed_mph,rpm,gear,fork,shock,front_depth,rear_depth,\n"
+    "                      lean,crashed,collisions\n";
 
 struct RideArgs {
     std::string track = "flat";
@@ -208,7 +215,23 @@ struct RideArgs {
     double seconds = 10;
     int every = 128;
     bool csv = false;
+    std::string other;              // model of the second bike, or empty
+    float other_at[3] = {0, 0, 0};
+    std::string object;             // shape file of the static object, or empty
+    float object_at[3] = {0, 0, 0};
+    bool follow = false;
 };
+
+// "NAME@X,Z[,HEADING]": a name and where it stands.
+static bool parse_placed(const char *text, std::string *name, float at[3]) {
+    const char *sep = strrchr(text, '@');
+    if (!sep || sep == text) return false;
+    int count = 0;
+    at[2] = 0;
+    if (!parse_floats(sep + 1, at, 2, 3, &count)) return false;
+    name->assign(text, sep - text);
+    return true;
+}
 
 static bool next_value(int argc, char **argv, int *i, const char **out) {
     if (*i + 1 >= argc) return false;
@@ -225,6 +248,8 @@ static int parse_ride_args(int argc, char **argv, RideArgs *a) {
             return 0;
         } else if (opt == "--csv") {
             a->csv = true;
+        } else if (opt == "--follow-course") {
+            a->follow = true;
         } else if (!next_value(argc, argv, &i, &v)) {
             return fail("ride: " + opt + (opt.rfind("--", 0) == 0 ? " needs a value" : ": unknown argument"));
         } else if (opt == "--track") {
@@ -248,6 +273,10 @@ static int parse_ride_args(int argc, char **argv, RideArgs *a) {
             int count = 0;
             if (!parse_floats(v, a->at_values, 2, 3, &count)) return fail("ride: --at wants X,Z[,HEADING]");
             a->at = true;
+        } else if (opt == "--other") {
+            if (!parse_placed(v, &a->other, a->other_at)) return fail("ride: --other wants MODEL@X,Z[,HEADING]");
+        } else if (opt == "--object") {
+            if (!parse_placed(v, &a->object, a->object_at)) return fail("ride: --object wants SHAPE@X,Z[,HEADING]");
         } else if (opt == "--slot") {
             double d;
             if (!parse_number(v, &d) || d < 0 || d > 39 || d != floor(d)) return fail("ride: --slot wants 0..39");
@@ -266,20 +295,138 @@ static int parse_ride_args(int argc, char **argv, RideArgs *a) {
     return -1;
 }
 
-static void print_sample(const RideArgs *a, double t, BikeState *bike) {
+static void print_sample(const RideArgs *a, double t, BikeState *bike, int collisions) {
     const dReal *p = dBodyGetPosition(bike_frame_body(bike));
     const dReal *v = dBodyGetLinearVel(bike_frame_body(bike));
     double speed = sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
     float fork = -(float)dJointGetSliderPosition(bike->joints[JOINT_FORK_SLIDE]);
     if (a->csv) {
-        printf("%.4f,%.3f,%.3f,%.3f,%.2f,%.0f,%d,%.4f,%.4f,%.4f,%.4f\n", t, p[0], p[1], p[2], speed / k_mph,
-               bike_engine_rpm(bike), bike_gear(bike) + 1, fork, shock_travel(bike), bike->wheels[0].contact_depth,
-               bike->wheels[1].contact_depth);
-    } else {
-        printf("%7.3f %9.2f %7.2f %9.2f %7.2f %6.1f %6.0f %4d %6.3f %6.3f %6.3f %6.3f\n", t, p[0], p[1], p[2], speed,
+        printf("%.4f,%.3f,%.3f,%.3f,%.2f,%.0f,%d,%.4f,%.4f,%.4f,%.4f,%.4f,%d,%d\n", t, p[0], p[1], p[2],
                speed / k_mph, bike_engine_rpm(bike), bike_gear(bike) + 1, fork, shock_travel(bike),
-               bike->wheels[0].contact_depth, bike->wheels[1].contact_depth);
+               bike->wheels[0].contact_depth, bike->wheels[1].contact_depth, bike_lean_angle(bike),
+               bike_is_crashed(bike) ? 1 : 0, collisions);
+    } else {
+        printf("%7.3f %9.2f %7.2f %9.2f %7.2f %6.1f %6.0f %4d %6.3f %6.3f %6.3f %6.3f %6.3f %s %4d\n", t, p[0], p[1],
+               p[2], speed, speed / k_mph, bike_engine_rpm(bike), bike_gear(bike) + 1, fork, shock_travel(bike),
+               bike->wheels[0].contact_depth, bike->wheels[1].contact_depth, bike_lean_angle(bike),
+               bike_is_crashed(bike) ? "down" : "  up", collisions);
     }
+}
+
+// --- the course follower ------------------------------------------------------------
+
+bool course_load(const std::string &track, CourseFollower *f) {
+    std::string name = "@" + track + "/course";
+    VfsFile *file = vfs_open(name.c_str(), "rb");
+    if (!file) return false;
+    char line[256];
+    while (vfs_gets(file, line, sizeof line)) {
+        CoursePoint p;
+        if (line[0] == '#') continue;
+        p.speed = 0;
+        if (sscanf(line, "%f %f %f %f %f", &p.x, &p.z, &p.heading, &p.width, &p.speed) >= 4 && std::isfinite(p.x) &&
+            std::isfinite(p.z) && std::isfinite(p.heading))
+            f->points.push_back(p);
+    }
+    vfs_close(file);
+    return f->points.size() >= 8;
+}
+
+static int course_nearest(const CourseFollower *f, float x, float z, int around, int reach) {
+    int n = (int)f->points.size(), best = around;
+    float best_d = INFINITY;
+    for (int k = -reach; k <= reach; k++) {
+        int i = ((around + k) % n + n) % n;
+        float dx = f->points[i].x - x, dz = f->points[i].z - z, d = dx * dx + dz * dz;
+        if (d < best_d) best_d = d, best = i;
+    }
+    return best;
+}
+
+static float wrap_angle(float a) {
+    while (a > (float)M_PI) a -= 2 * (float)M_PI;
+    while (a < -(float)M_PI) a += 2 * (float)M_PI;
+    return a;
+}
+
+bool course_follow(CourseFollower *f, BikeState *bike, double t) {
+    int n = (int)f->points.size();
+    dBodyID frame = bike_frame_body(bike);
+    const dReal *p = dBodyGetPosition(frame);
+    const dReal *v = dBodyGetLinearVel(frame);
+    float speed = (float)sqrt(v[0] * v[0] + v[2] * v[2]);
+    int i = course_nearest(f, (float)p[0], (float)p[2], f->index, 12);
+    int step = i - f->index;
+    if (step > n / 2) step -= n;
+    if (step < -n / 2) step += n;
+    f->progress += step;
+    f->index = i;
+
+    // Aim at a point further ahead the faster the bike goes.
+    float look = fminf(60.0f, fmaxf(16.0f, 10.0f + 0.6f * speed));
+    const CoursePoint &aim = f->points[(i + (int)(look / 8.0f)) % n];
+    dVector3 fwd;
+    dBodyVectorToWorld(frame, 0, 0, -1, fwd);
+    float dx = aim.x - (float)p[0], dz = aim.z - (float)p[2];
+    float cross = (float)(fwd[0] * dz - fwd[2] * dx), dot = (float)(fwd[0] * dx + fwd[2] * dz);
+    float error = atan2f(cross, dot);
+    float steer = error * 2.5f;
+    bike_set_steer(bike, steer);
+
+    // The speed the bends of the next 150 ft allow, at about half a g, and
+    // the speed a jump's run-up ahead asks for.
+    float target = 75.0f;
+    for (int k = 0; k < 19; k++) {
+        const CoursePoint &a = f->points[(i + k) % n], &b = f->points[(i + k + 1) % n];
+        float curvature = fabsf(wrap_angle(b.heading - a.heading)) / 8.0f;
+        if (curvature > 1e-4f) target = fminf(target, sqrtf(16.0f / curvature) + 0.4f * k * 8.0f * 0.25f);
+    }
+    for (int k = 0; k < 8; k++) {
+        float asked = f->points[(i + k) % n].speed;
+        if (asked > 0) {
+            target = asked;
+            break;
+        }
+    }
+    bool airborne = bike->wheels[0].contact_depth <= 0 && bike->wheels[1].contact_depth <= 0;
+    // Its own gear changes, a quarter of a second apart, at the model's
+    // shift points (the automatic gearbox waits for grip).
+    float rpm = bike_engine_rpm(bike);
+    int shift = 0;
+    if (!airborne && t - f->last_shift >= 0.25) {
+        if (rpm > bike->info.upshift_rpm) shift = 1;
+        else if (rpm < bike->info.downshift_rpm - 1500 && bike_gear(bike) > 0) shift = -1;
+    }
+    bike_shift(bike, 0);
+    if (shift) {
+        bike_shift(bike, shift);
+        f->last_shift = t;
+    }
+    bike_set_clutch(bike, 1);
+    if (airborne) {
+        bike_set_steer(bike, 0);
+        bike_set_throttle(bike, 0.2f);
+        bike_set_front_brake(bike, 0);
+        bike_set_rear_brake(bike, 0);
+    } else if (speed > target + 3) {
+        bike_set_throttle(bike, 0);
+        bike_set_front_brake(bike, 0.7f);
+        bike_set_rear_brake(bike, 0.7f);
+    } else {
+        bike_set_throttle(bike, fminf(1.0f, fmaxf(0.25f, (target - speed) / 8.0f)));
+        bike_set_front_brake(bike, 0);
+        bike_set_rear_brake(bike, 0);
+    }
+    if (f->progress >= n) {
+        f->progress -= n;
+        f->laps++;
+        double lap = t - f->lap_start;
+        f->last_lap = lap;
+        if (f->best_lap == 0 || lap < f->best_lap) f->best_lap = lap;
+        f->lap_start = t;
+        return true;
+    }
+    return false;
 }
 
 int tool_ride(int argc, char **argv) {
@@ -301,45 +448,78 @@ int tool_ride(int argc, char **argv) {
         }
     }
     if (a.bike.empty()) a.bike = choice_name(&g_settings.setup.bike);
-    if (!bike_info_lookup(a.bike.c_str())) {
-        settings_free();
-        return fail("ride: unknown bike model '" + a.bike + "'");
+    for (const std::string *model : {&a.bike, &a.other}) {
+        if (!model->empty() && !bike_info_lookup(model->c_str())) {
+            settings_free();
+            return fail("ride: unknown bike model '" + *model + "'");
+        }
     }
     if (!physics_init()) {
         settings_free();
         return fail("ride: the physics library is not built in double precision");
     }
-    if (!load_track(a.track)) {
+    auto finish_with = [](int code) {
+        objects_clear();
+        terrain_free();
+        shapes_free();
         physics_shutdown();
         settings_free();
-        return fail("ride: can't load track '" + a.track + "'");
+        return code;
+    };
+    if (!load_track(a.track)) return finish_with(fail("ride: can't load track '" + a.track + "'"));
+    CourseFollower follower = {};
+    if (a.follow && !course_load(a.track, &follower))
+        return finish_with(fail("ride: track '" + a.track + "' has no course file to follow"));
+
+    Shape *object = nullptr;
+    if (!a.object.empty()) {
+        object = shape_instance(a.object.c_str());
+        if (!object) return finish_with(fail("ride: can't load shape '" + a.object + "'"));
+        dMatrix3 r;
+        dRFromAxisAndAngle(r, 0, 1, 0, a.object_at[2] * M_PI / 180);
+        float rotation[9] = {(float)r[0], (float)r[1], (float)r[2], (float)r[4], (float)r[5],
+                             (float)r[6], (float)r[8], (float)r[9], (float)r[10]};
+        float at[3] = {a.object_at[0], terrain_height(a.object_at[0], a.object_at[1]), a.object_at[1]};
+        objects_add(object, at, rotation);
     }
 
-    BikeState *bike = bike_create(a.bike.c_str(), 0, "1", nullptr, nullptr, nullptr, nullptr);
+    BikeState *bikes[2] = {bike_create(a.bike.c_str(), 0, "1", nullptr, nullptr, nullptr, nullptr), nullptr};
+    BikeState *bike = bikes[0];
     float x, z, heading;
     if (a.at) {
         x = a.at_values[0], z = a.at_values[1];
         heading = a.at_values[2] * (float)M_PI / 180.0f;
+    } else if (a.follow) {
+        const CoursePoint &start = follower.points[0];
+        x = start.x, z = start.z, heading = start.heading;
     } else {
         slot_position(a.track, a.slot, &x, &z, &heading);
     }
     bike_place(bike, x, z, heading);
     bike_apply_setup(bike, &g_settings.setup, 0, true);
+    if (!a.other.empty()) {
+        bikes[1] = bike_create(a.other.c_str(), 1, "2", nullptr, nullptr, nullptr, nullptr);
+        bike_place(bikes[1], a.other_at[0], a.other_at[1], a.other_at[2] * (float)M_PI / 180.0f);
+        bike_apply_setup(bikes[1], &g_settings.setup, 0, true);
+    }
+    g_bike_race.start_tick = 0;
+    g_bike_race.running = true;
 
     if (a.csv) {
-        printf("t,x,y,z,speed_mph,rpm,gear,fork,shock,front_depth,rear_depth\n");
+        printf("t,x,y,z,speed_mph,rpm,gear,fork,shock,front_depth,rear_depth,lean,crashed,collisions\n");
     } else {
         printf("# %s on %s at (%.1f, %.1f) heading %.1f deg\n", bike_name(bike), a.track.c_str(), x, z,
                heading * 180 / M_PI);
-        printf("#     t         x       y         z    ft/s    mph    rpm gear   fork  shock  front   rear\n");
+        printf("#     t         x       y         z    ft/s    mph    rpm gear   fork  shock  front   rear   lean "
+               "rider hits\n");
     }
-    PhysicsTickOptions options = {1000, false};
+    PhysicsTickOptions options = {1000, false, true};
     HeldControls held = {};
     size_t next = 0;
     int64_t ticks = (int64_t)llround(a.seconds * 128);
     double top_speed = 0, top_at = 0;
     float top_rpm = 0;
-    BikeState *bikes[1] = {bike};
+    int collisions = 0;
     for (int64_t tick = 0; tick <= ticks; tick++) {
         double t = tick / 128.0;
         while (next < script.size() && script[next].t <= t + 1e-9) {
@@ -347,22 +527,29 @@ int tool_ride(int argc, char **argv) {
             next++;
         }
         apply_held(bike, &held);
-        if (tick % a.every == 0) print_sample(&a, t, bike);
+        if (a.follow && course_follow(&follower, bike, t) && !a.csv)
+            printf("# lap %d in %.2f s, %d falls so far\n", follower.laps, follower.last_lap, bike->crash_count);
+        if (tick % a.every == 0) print_sample(&a, t, bike, collisions);
         const dReal *v = dBodyGetLinearVel(bike_frame_body(bike));
         double speed = sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
         if (speed > top_speed) top_speed = speed, top_at = t;
         top_rpm = std::max(top_rpm, bike_engine_rpm(bike));
-        if (tick < ticks) physics_tick(bikes, 1, tick, &options);
+        if (tick < ticks) {
+            physics_tick(bikes, bikes[1] ? 2 : 1, tick, &options);
+            if (bike->last_collision_tick == tick) collisions++;
+        }
     }
     if (!a.csv) {
-        printf("# top speed %.1f ft/s (%.1f mph) at %.2f s, highest %.0f rpm\n", top_speed, top_speed / k_mph, top_at,
-               top_rpm);
+        printf("# top speed %.1f ft/s (%.1f mph) at %.2f s, highest %.0f rpm, %d crashes, %d collision ticks\n",
+               top_speed, top_speed / k_mph, top_at, top_rpm, bike->crash_count, collisions);
+        if (a.follow) {
+            printf("# %d laps, best %.2f s, %.0f%% of a lap beyond\n", follower.laps, follower.best_lap,
+                   100.0 * follower.progress / follower.points.size());
+        }
     }
-    bike_free(bike);
-    terrain_free();
-    physics_shutdown();
-    settings_free();
-    return 0;
+    for (BikeState *b : bikes) bike_free(b);
+    shape_instance_free(object);
+    return finish_with(0);
 }
 
 // --- bench physics -------------------------------------------------------------------
@@ -420,7 +607,7 @@ int tool_bench(int argc, char **argv) {
         bike_apply_setup(b, &g_settings.setup, 0, true);
         bikes.push_back(b);
     }
-    PhysicsTickOptions options = {1000, false};
+    PhysicsTickOptions options = {1000, false, true};
     double start = seconds_now();
     for (int64_t tick = 0; tick < ticks; tick++) {
         // 3 s of throttle, 1 s of braking, over and over.

@@ -19,6 +19,32 @@ struct RideControl {
 // bad entry. The entries come out sorted by time (stable).
 bool ride_parse_controls(const std::string &text, std::vector<RideControl> *out, std::string *error);
 
+// The test rider of "--follow-course": steers at a point ahead on a
+// track's "course" centre line, with a speed that fits the bends ahead,
+// and counts laps by its progress along the line.
+struct CoursePoint {
+    float x, z, heading, width;
+    float speed;           // what the line asks for here, 0 where free
+};
+
+struct CourseFollower {
+    std::vector<CoursePoint> points;
+    int index;             // the nearest point, followed from tick to tick
+    double progress;       // points passed since the lap began
+    int laps;
+    double lap_start;      // time the current lap began
+    double last_lap, best_lap;
+    double last_shift;     // time of its last gear change
+};
+
+struct BikeState;
+
+// Reads "@TRACK/course"; false when it is missing or has fewer than 8 points.
+bool course_load(const std::string &track, CourseFollower *f);
+// Sets the bike's steer, throttle, brakes and clutch for this tick at game
+// time t; true when the tick completed a lap.
+bool course_follow(CourseFollower *f, BikeState *bike, double t);
+
 extern const char *const k_ride_help;    // "ride --help"
 extern const char *const k_bench_help;   // "bench --help"
 int tool_ride(int argc, char **argv);

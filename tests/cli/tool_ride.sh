@@ -21,9 +21,9 @@ out="$work/ride.csv"
 "$tool" ride --track pad --bike crf450\(2013\) --at 128,200 --seconds 2 --every 32 --csv \
     --controls "0.25 throttle=0.4 clutch=1; 1.5 throttle=0 front_brake=1" >"$out" 2>"$work/err" ||
     fail "ride exited $? ($(cat "$work/err"))"
-[ "$(head -n 1 "$out")" = "t,x,y,z,speed_mph,rpm,gear,fork,shock,front_depth,rear_depth" ] || fail "CSV header"
+[ "$(head -n 1 "$out")" = "t,x,y,z,speed_mph,rpm,gear,fork,shock,front_depth,rear_depth,lean,crashed,collisions" ] || fail "CSV header"
 [ "$(wc -l <"$out")" -eq 10 ] || fail "expected 9 samples, got $(($(wc -l <"$out") - 1))"
-awk -F, 'NR > 1 && NF != 11 { bad = 1 } END { exit bad }' "$out" || fail "a row without 11 columns"
+awk -F, 'NR > 1 && NF != 14 { bad = 1 } END { exit bad }' "$out" || fail "a row without 14 columns"
 awk -F, 'NR > 1 && $6 > 2000 { revved = 1 } END { exit !revved }' "$out" || fail "the engine never revved"
 awk -F, 'NR > 1 && $3 < 200 - 1 { moved = 1 } END { exit !moved }' "$out" || fail "the bike never moved forward (-z)"
 
