@@ -277,7 +277,27 @@ bool bike_touches_static(BikeState *bike) {
 
 // --- rider against rider --------------------------------------------------------------------
 
+float bike_reach(const BikeState *bike) {
+    const dReal *frame = dBodyGetPosition(bike->bodies[BODY_FRAME]);
+    float reach = 0;
+    for (int body = 0; body < BIKE_BODIES; body++) {
+        float bound = bike->shapes[body] ? bike->shapes[body]->bound : 0;
+        if (body == BODY_FRONT_WHEEL || body == BODY_REAR_WHEEL) {
+            const WheelState *w = &bike->wheels[body == BODY_FRONT_WHEEL ? 0 : 1];
+            bound = fmaxf(bound, w->ring_radius + w->section_radius);
+        }
+        if (bound <= 0) continue;
+        reach = fmaxf(reach, distance3(dBodyGetPosition(bike->bodies[body]), frame) + bound);
+    }
+    return reach;
+}
+
 int bike_pair(BikeState *a, BikeState *b, bool wake_test, int64_t tick) {
+    // Two bikes farther apart than their reaches cannot touch; most pairs
+    // of a field end here.
+    if (distance3(dBodyGetPosition(a->bodies[BODY_FRAME]), dBodyGetPosition(b->bodies[BODY_FRAME])) >
+        bike_reach(a) + bike_reach(b))
+        return 0;
     int mode = a->last_collision_tick == tick || b->last_collision_tick == tick ? SPHERE_PENALTY : SPHERE_JOINT;
     static const int order[BIKE_BODIES] = {BODY_FRONT_WHEEL, BODY_REAR_WHEEL, BODY_FRAME,   BODY_FORK_UPPER,
                                            BODY_FORK_LOWER,  BODY_SWINGARM,   BODY_RIDER};

@@ -101,6 +101,9 @@ int bike_rider_collide(BikeState *bike);
 bool bike_terrain_pass(BikeState *bike);
 // The bike against the track's objects in the bins around its frame.
 void bike_objects_pass(BikeState *bike);
+// How far from its frame any part of the bike reaches now (a crashed
+// rider may lie well away from the bike).
+float bike_reach(const BikeState *bike);
 // Rider-to-rider collisions of one pair at this tick; the part mask of B
 // that A touched (0 when they did not touch).
 int bike_pair(BikeState *a, BikeState *b, bool wake_test, int64_t tick);

@@ -365,8 +365,29 @@ void shape_place(Shape *instance, const dReal *pos, const dReal *rotation) {
     }
 }
 
+// The highest grid point of the cells that hold any point within r of
+// (x, z) horizontally: no triangle there rises above it.
+static float terrain_highest_near(double x, double z, double r) {
+    const Terrain *t = &g_terrain;
+    double s = t->spacing;
+    double fi0 = floor((x - r) / s), fi1 = ceil((x + r) / s), fj0 = floor((z - r) / s), fj1 = ceil((z + r) / s);
+    int top = t->n - 1;
+    int i0 = (int)fmax(0.0, fmin((double)top, fi0)), i1 = (int)fmax(0.0, fmin((double)top, fi1));
+    int j0 = (int)fmax(0.0, fmin((double)top, fj0)), j1 = (int)fmax(0.0, fmin((double)top, fj1));
+    float highest = -INFINITY;
+    for (int j = j0; j <= j1; j++) {
+        for (int i = i0; i <= i1; i++) highest = fmaxf(highest, t->heights[j * t->n + i]);
+    }
+    return highest;
+}
+
 bool body_shape_terrain(Shape *instance, dBodyID body, const dReal *pos, const dReal *rotation) {
     if (!instance || !instance->world) return false;
+    // A shape wholly above the highest ground under it touches nothing.
+    if (g_terrain.heights && g_terrain.n >= 2 && g_terrain.spacing > 0 && std::isfinite(pos[0]) &&
+        std::isfinite(pos[2]) && fabs(pos[0]) < 1e8 && fabs(pos[2]) < 1e8 &&
+        pos[1] - instance->bound > terrain_highest_near(pos[0], pos[2], instance->bound))
+        return false;
     shape_place(instance, pos, rotation);
     bool touched = false;
     for (int i = 0; i < instance->count; i++) {

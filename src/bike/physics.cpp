@@ -91,10 +91,18 @@ void physics_tick(BikeState *const *bikes, int count, int64_t tick, const Physic
         if (bikes[i] && bike_is_active(bikes[i])) bike_contact_pass(bikes[i]);
     }
     if (options->collisions) {
-        for (int i = 0; i < count; i++) {
-            if (!bikes[i] || !bike_is_active(bikes[i])) continue;
-            for (int k = i + 1; k < count; k++) {
-                if (bikes[k] && bike_is_active(bikes[k])) bike_pair(bikes[i], bikes[k], false, tick);
+        // Each bike's reach once, so that pairs far apart cost one distance.
+        static float reach[PHYSICS_MAX_BIKES];
+        int n = count < PHYSICS_MAX_BIKES ? count : PHYSICS_MAX_BIKES;
+        for (int i = 0; i < n; i++) reach[i] = bikes[i] && bike_is_active(bikes[i]) ? bike_reach(bikes[i]) : -1;
+        for (int i = 0; i < n; i++) {
+            if (reach[i] < 0) continue;
+            const dReal *pi = dBodyGetPosition(bike_frame_body(bikes[i]));
+            for (int k = i + 1; k < n; k++) {
+                if (reach[k] < 0) continue;
+                const dReal *pk = dBodyGetPosition(bike_frame_body(bikes[k]));
+                double dx = pi[0] - pk[0], dy = pi[1] - pk[1], dz = pi[2] - pk[2], r = reach[i] + reach[k];
+                if (dx * dx + dy * dy + dz * dz <= r * r) bike_pair(bikes[i], bikes[k], false, tick);
             }
         }
     }

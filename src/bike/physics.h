@@ -13,6 +13,7 @@
 struct BikeState;
 
 #define PHYSICS_STEP (1.0 / 128.0)
+#define PHYSICS_MAX_BIKES 256   // rider-to-rider collisions among the first this many
 #define PHYSICS_GRAVITY 32.0
 
 // Whole process: made by physics_init at start-up, destroyed at shut-down.
