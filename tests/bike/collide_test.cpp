@@ -182,11 +182,13 @@ TEST_F(CollideTest, CacheSharesShapesAndInstancesAreIndependent) {
     EXPECT_EQ(i1->source, s);
     EXPECT_EQ(i2->count, 2);
     EXPECT_NE(i1->world, i2->world);
-    const dReal pos1[3] = {100, 50, 100}, pos2[3] = {200, 60, 300};
+    // Low enough that the test walks the spheres, high enough not to touch.
+    const dReal pos1[3] = {100, 5, 100}, pos2[3] = {200, 5, 300};
     EXPECT_FALSE(body_shape_terrain(i1, nullptr, pos1, k_identity));
     EXPECT_FALSE(body_shape_terrain(i2, nullptr, pos2, k_identity));
-    EXPECT_FLOAT_EQ(i1->world[4], 53);   // second sphere: (0, 3, 4) + pos
-    EXPECT_FLOAT_EQ(i2->world[4], 63);
+    EXPECT_FLOAT_EQ(i1->world[5], 104);   // second sphere: (0, 3, 4) + pos
+    EXPECT_FLOAT_EQ(i2->world[5], 304);
+    EXPECT_FLOAT_EQ(i2->world[4], 8);
     EXPECT_FLOAT_EQ(s->spheres[1].centre[1], 3);
 
     // A missing or bad file gives no shape, and a name that failed is not
