@@ -170,7 +170,7 @@ TEST_F(RiderTest, AMovingCrashedRiderKeepsTheCountdownUp) {
 TEST_F(RiderTest, AnUpsideDownRiderLyingStillDoesNotCrashAgain) {
     BikeState *b = make();
     ASSERT_NE(b, nullptr);
-    if (!b->shapes[BODY_RIDER]) GTEST_SKIP() << "no rider shape: body shapes do not touch the ground yet";
+    ASSERT_NE(b->shapes[BODY_RIDER], nullptr);
     // Upside down on the ground beside the bike, after a crash.
     run(128);
     rider_crash(b);
@@ -183,6 +183,35 @@ TEST_F(RiderTest, AnUpsideDownRiderLyingStillDoesNotCrashAgain) {
     run(2048);
     EXPECT_EQ(b->crash_count, 1);
     EXPECT_FALSE(bike_is_crashed(b));
+}
+
+// A bike turned upside down and dropped at 15 ft/s: the rider's shape hits
+// the ground head first and the rider falls off; once he lies still he is
+// back on the bike 512 ticks later.
+TEST_F(RiderTest, ARiderDroppedUpsideDownAtSpeedCrashesAndGetsBackOn) {
+    BikeState *b = make();
+    ASSERT_NE(b, nullptr);
+    ASSERT_NE(b->shapes[BODY_RIDER], nullptr);
+    bike_reset_pose(b);
+    bike_rotate(b, 0, 0, 1, (float)M_PI);
+    bike_translate(b, 512, 8.5f, 512);
+    for (dBodyID body : b->bodies) dBodySetLinearVel(body, 0, 0, -15);
+    int still = 0;
+    int64_t crashed_at = -1;
+    for (int i = 0; i < 30 * 128 && (crashed_at < 0 || bike_is_crashed(b)); i++) {
+        run(1);
+        if (crashed_at < 0 && bike_is_crashed(b)) crashed_at = tick;
+        if (bike_is_crashed(b)) {
+            const dReal *v = dBodyGetLinearVel(b->bodies[BODY_RIDER]);
+            if (v[0] * v[0] + v[1] * v[1] + v[2] * v[2] < 4) still++;
+        }
+    }
+    ASSERT_GE(crashed_at, 0) << "the rider never crashed";
+    EXPECT_LT(crashed_at, 128) << "the crash came from the fall";
+    EXPECT_EQ(b->crash_count, 1);
+    EXPECT_FALSE(bike_is_crashed(b));
+    EXPECT_NEAR(still, 512, 3);
+    EXPECT_EQ(dJointGetBody(b->joints[JOINT_RIDER_MOUNT], 0), b->bodies[BODY_RIDER]);
 }
 
 TEST_F(RiderTest, BackingUpWalksTheBikeBackwardsAndTurnsItInPulses) {
