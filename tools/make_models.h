@@ -87,6 +87,18 @@ void mesh_mirror_x(MeshPiece *m, size_t from_vertex, size_t from_tri);
 // The text of a ".vx" file: "VX1" or "VX2 <bones> <name>", every number "%f".
 std::string vx_image(const MeshModel &model, const char *name);
 
+// --- the bike's rest geometry, in bike coordinates (feet) ---
+// Where the simulation builds each body; the models and the physics shapes
+// of each part are made around these points.
+static const float k_frame_pos[3] = {0, 1.98f, 3.6f};
+static const float k_fork_upper_pos[3] = {0, 2.9f, 2.16f};
+static const float k_fork_lower_pos[3] = {0, 1.77f, 1.59f};
+static const float k_swingarm_pos[3] = {0, 1.34f, 4.99f};
+static const float k_swingarm_pivot[3] = {0, 1.6f, 4.08f};
+static const float k_front_axle[3] = {0, 1.09f, 1.11f};
+static const float k_rear_axle[3] = {0, 1.04f, 6.0f};
+static const float k_fork_leg_x = 0.8333333f / 2;
+
 // --- the parts (make_bike_models.cpp, make_rider_models.cpp) ---
 
 // detail 1 is the full model, 0 the distant level.

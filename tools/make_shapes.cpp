@@ -10,17 +10,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "make_models.h"
+
 static const float SHP_PI = 3.14159265358979323846f;
 
-// Rest positions of the bodies, in bike coordinates.
-static const float k_frame_pos[3] = {0, 1.98f, 3.6f};
-static const float k_fork_upper_pos[3] = {0, 2.9f, 2.16f};
-static const float k_fork_lower_pos[3] = {0, 1.77f, 1.59f};
-static const float k_swingarm_pos[3] = {0, 1.34f, 4.99f};
-static const float k_swingarm_pivot[3] = {0, 1.6f, 4.08f};
-static const float k_front_axle[3] = {0, 1.09f, 1.11f};
-static const float k_rear_axle[3] = {0, 1.04f, 6.0f};
-static const float k_fork_leg_x = 0.8333333f / 2;
+// The tyres, as the catalogue gives them.
 static const float k_front_ring = 0.8333333f, k_rear_ring = 0.75f, k_tire_section = 0.3333333f;
 static const float k_front_fender_radius = 0.8333333f + 0.3333333f + 0.16f;   // from the front axle
 

@@ -142,18 +142,6 @@ static inline void sub3(const double a[3], const double b[3], double out[3]) {
     out[0] = a[0] - b[0], out[1] = a[1] - b[1], out[2] = a[2] - b[2];
 }
 
-// Grid point (i, j) at its own coordinates with the height of the nearest
-// point of the field (the ground beyond the border is a flat ledge), as the
-// tyre search sees it.
-static inline void grid_vertex(const Terrain *t, int i, int j, double out[3]) {
-    int top = t->n - 1;
-    int ci = i < 0 ? 0 : i > top ? top : i;
-    int cj = j < 0 ? 0 : j > top ? top : j;
-    out[0] = i * (double)t->spacing;
-    out[1] = t->heights[cj * t->n + ci];
-    out[2] = j * (double)t->spacing;
-}
-
 // The point of the closed triangle nearest to p, by the Voronoi regions of
 // its vertices, edges and face.
 static void triangle_nearest(const double p[3], const double a[3], const double b[3], const double c[3],
@@ -261,12 +249,12 @@ bool sphere_terrain(const float centre[3], float radius, TireContact *out) {
         for (int i = i0; i < i1; i++) {
             int p = ((i ^ j) & 1) == 0 ? 1 : 0;
             double v[6][3];
-            grid_vertex(t, i, j, v[0]);
-            grid_vertex(t, i, j + 1, v[1]);
-            grid_vertex(t, i + 1, j + p, v[2]);
-            grid_vertex(t, i + 1, j + 1, v[3]);
-            grid_vertex(t, i + 1, j, v[4]);
-            grid_vertex(t, i, j + 1 - p, v[5]);
+            terrain_grid_point(t, i, j, v[0]);
+            terrain_grid_point(t, i, j + 1, v[1]);
+            terrain_grid_point(t, i + 1, j + p, v[2]);
+            terrain_grid_point(t, i + 1, j + 1, v[3]);
+            terrain_grid_point(t, i + 1, j, v[4]);
+            terrain_grid_point(t, i, j + 1 - p, v[5]);
             for (int tri = 0; tri < 2; tri++) {
                 TireContact tc = {};
                 double depth = sphere_triangle(c, radius, v[3 * tri], v[3 * tri + 1], v[3 * tri + 2], &tc);

@@ -343,17 +343,6 @@ float wheel_torus_triangle(const double c[3], const double a[3], double R, doubl
 
 // --- the contact search --------------------------------------------------------------
 
-// Grid point (i, j) at its own coordinates with the height of the nearest
-// point of the field, so the ground beyond the border is a flat ledge.
-static inline void grid_vertex(const Terrain *t, int i, int j, double out[3]) {
-    int top = t->n - 1;
-    int ci = i < 0 ? 0 : i > top ? top : i;
-    int cj = j < 0 ? 0 : j > top ? top : j;
-    out[0] = i * (double)t->spacing;
-    out[1] = t->heights[cj * t->n + ci];
-    out[2] = j * (double)t->spacing;
-}
-
 bool wheel_find_contact(const WheelState *wheel, TireContact *out) {
     const Terrain *t = &g_terrain;
     if (!wheel->body || !t->heights || t->n < 2 || !(t->spacing > 0)) return false;
@@ -393,12 +382,12 @@ bool wheel_find_contact(const WheelState *wheel, TireContact *out) {
             for (int i = i0; i < i1; i++) {
                 int p = ((i ^ j) & 1) == 0 ? 1 : 0;
                 double a0[3], a1[3], a2[3], b0[3], b1[3], b2[3];
-                grid_vertex(t, i, j, a0);
-                grid_vertex(t, i, j + 1, a1);
-                grid_vertex(t, i + 1, j + p, a2);
-                grid_vertex(t, i + 1, j + 1, b0);
-                grid_vertex(t, i + 1, j, b1);
-                grid_vertex(t, i, j + 1 - p, b2);
+                terrain_grid_point(t, i, j, a0);
+                terrain_grid_point(t, i, j + 1, a1);
+                terrain_grid_point(t, i + 1, j + p, a2);
+                terrain_grid_point(t, i + 1, j + 1, b0);
+                terrain_grid_point(t, i + 1, j, b1);
+                terrain_grid_point(t, i, j + 1 - p, b2);
                 TireContact tc;
                 float d1 = torus_triangle(c, a, R, r, a0, a1, a2, &tc, pass_floor);
                 if (pass == 0) {

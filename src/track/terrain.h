@@ -172,6 +172,18 @@ void terrain_relight(int i0, int j0, int i1, int j1, const TerrainLight *light);
 // Stores the field's smallest and largest heights as its minimum and maximum.
 bool terrain_save();
 
+// Grid point (i, j) at its own coordinates with the height of the nearest
+// point of the field, so the ground beyond the border is a flat ledge (the
+// contact searches walk cells past the edge this way).
+inline void terrain_grid_point(const Terrain *t, int i, int j, double out[3]) {
+    int top = t->n - 1;
+    int ci = i < 0 ? 0 : i > top ? top : i;
+    int cj = j < 0 ? 0 : j > top ? top : j;
+    out[0] = i * (double)t->spacing;
+    out[1] = t->heights[cj * t->n + ci];
+    out[2] = j * (double)t->spacing;
+}
+
 // Linear interpolation over one cell's triangle, (a, b) the position inside
 // the cell (0..1 each), hXY the corner heights, even the cell's split (i + j
 // even). A point on the diagonal belongs to the first triangle of the rule.
