@@ -250,11 +250,11 @@ static void shut_down() {
     // Server disconnect, points series, robot lines, cameras and standings,
     // bikes, demos and track come down here, in that order, as they join
     // the game; then the physics world.
-    physics_shutdown();
     if (s_ride.bike) bike_free(s_ride.bike);
     s_ride.bike = nullptr;
     terrain_free();
     shapes_free();
+    physics_shutdown();
     // Axes, audio and its recording, GL objects, the window.
     settings_release_bindings();
     for (ZolmAxis *&axis : s_cursor_axes) {
