@@ -538,6 +538,71 @@ std::string track_course_text(const TrackCourse *c) {
     return out;
 }
 
+// --- timing gates ------------------------------------------------------------------
+
+static void gates_slots(std::string *out, float x, float z, float heading) {
+    // 40 slots 3 ft apart across the line, the rider's right being
+    // (cos a, -sin a) for heading a.
+    char line[128];
+    *out += "startinggate:\n";
+    for (int k = 0; k < 40; k++) {
+        float lateral = (k - 19.5f) * 3.0f;
+        snprintf(line, sizeof line, "[%f %f %f] %f\n", x + lateral * cosf(heading), 0.0f,
+                 z - lateral * sinf(heading), heading);
+        *out += line;
+    }
+}
+
+static void gates_lists(std::string *out, int count, int switch_every) {
+    // Every gate is required on both laps; every switch_every-th one, and
+    // the last, also splits the robots' lines.
+    for (const char *list : {"firstlap:\n", "normallap:\n"}) {
+        *out += list;
+        for (int g = 0; g < count; g++) {
+            bool switch_point = (g + 1) % switch_every == 0 || g == count - 1;
+            *out += std::to_string(switch_point ? g : 100000 + g) + " ";
+        }
+        *out += "\n";
+    }
+}
+
+std::string track_timing_gates_text(const TrackCourse *c) {
+    std::string out;
+    const TrackPoint &start = c->points[0];
+    gates_slots(&out, start.x, start.z, start.heading);
+    // Checkpoints about every 150 ft of the lap, the last on the gate line.
+    out += "checkpoints:\n";
+    int count = (int)(c->lap_length / 150.0f);
+    char line[160];
+    for (int g = 1; g <= count; g++) {
+        float s = g == count ? 0.0f : g * c->lap_length / count;
+        const TrackPoint *p = track_course_at(c, s);
+        snprintf(line, sizeof line, "%f [%f %f %f] [%f %f %f]\n", p->width * 0.5f + 8.0f, p->x, p->y, p->z,
+                 p->dir_x, 0.0f, p->dir_z);
+        out += line;
+    }
+    gates_lists(&out, count, 3);
+    return out;
+}
+
+// "flat": the slots across the middle of the field facing -z, and six gates
+// on a circle of 150 ft to the left of them, the last back at the slots.
+static std::string track_flat_timing_gates(float middle) {
+    std::string out;
+    gates_slots(&out, middle, middle, 0.0f);
+    out += "checkpoints:\n";
+    char line[160];
+    float cx = middle - 150.0f, cz = middle;
+    for (int g = 1; g <= 6; g++) {
+        float theta = -g * 3.14159265f / 3.0f;
+        snprintf(line, sizeof line, "%f [%f %f %f] [%f %f %f]\n", 40.0f, cx + 150.0f * cosf(theta), 10.0f,
+                 cz + 150.0f * sinf(theta), sinf(theta), 0.0f, -cosf(theta));
+        out += line;
+    }
+    gates_lists(&out, 6, 2);
+    return out;
+}
+
 void track_add_default_tracks(std::vector<ArchiveMember> *members) {
     track_add_tile_textures(members);
 
@@ -545,6 +610,7 @@ void track_add_default_tracks(std::vector<ArchiveMember> *members) {
     std::vector<unsigned char> light = track_shadow_light(f, &k_track_sun);
     members->push_back({"vovezuzize/course", track_course_text(track_course_vovezuzize())});
     members->push_back({"vovezuzize/desc", "Vovezuzize\n"});
+    members->push_back({"vovezuzize/timing_gates", track_timing_gates_text(track_course_vovezuzize())});
     members->push_back({"vovezuzize/shadingx2.ppm.gz", track_gzip(track_shading_ppm(f, &k_track_sun, light))});
     members->push_back({"vovezuzize/shadows.pgm.gz", track_gzip(track_shadows_pgm(f, light))});
     members->push_back({"vovezuzize/terrain.hf.gz", track_gzip(g_track_hf_image)});
@@ -561,6 +627,7 @@ void track_add_default_tracks(std::vector<ArchiveMember> *members) {
     flat.dirt.assign((size_t)(r + 1) * (r + 1), 1);
     std::vector<unsigned char> lit((size_t)flat.n * flat.n, 255);
     members->push_back({"flat/desc", "Flat\n"});
+    members->push_back({"flat/timing_gates", track_flat_timing_gates((flat.n - 1) * flat.spacing / 2)});
     members->push_back({"flat/shadingx2.ppm.gz", track_gzip(track_shading_ppm(&flat, &k_track_sun, lit))});
     members->push_back({"flat/terrain.hf.gz", track_gzip(terrain_hf_image(flat.k, flat.spacing, flat.heights))});
     members->push_back({"flat/tileinfo", track_tileinfo(true)});

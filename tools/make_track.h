@@ -121,6 +121,11 @@ const TrackPoint *track_course_at(const TrackCourse *c, float s);
 // a jump's run-up asks for (0 where the rider may choose).
 std::string track_course_text(const TrackCourse *c);
 
+// The "timing_gates" of a generated course: 40 starting slots across the
+// gate line, checkpoints about every 150 ft with the last on the gate line,
+// every gate required on both laps and every third a switch point.
+std::string track_timing_gates_text(const TrackCourse *c);
+
 // Adds "vovezuzize/..." and "flat/..." and the shared tile textures.
 void track_add_default_tracks(std::vector<ArchiveMember> *members);
 

@@ -11,10 +11,12 @@
 #include "make_data.h"
 #include "test_util.h"
 #include "tool_ride.h"
+#include "track/gates.h"
 #include "track/terrain.h"
 
 // The default course, ridden by the test rider with a new player's setup:
-// a whole lap without a fall, within a believable time.
+// a whole lap without a fall, within a believable time, through every one
+// of the track's timing gates in order.
 TEST(RideCourse, TheTestRiderLapsTheDefaultTrackWithoutFalling) {
     ScratchDir dir;
     use_data_dirs(dir / "xdg", dir / "data");
@@ -36,13 +38,31 @@ TEST(RideCourse, TheTestRiderLapsTheDefaultTrackWithoutFalling) {
     g_bike_race.start_tick = 0;
     g_bike_race.running = true;
 
+    ASSERT_TRUE(timing_gates_load("@vovezuzize/timing_gates"));
+    EXPECT_EQ(g_gates.slot_count, 40);
+    GateProgress gates = {};
+    gate_progress_reset(&gates);
+
     PhysicsTickOptions options = {1000, false, true};
     int64_t tick = 0;
     while (follower.laps == 0 && tick < 200 * 128) {
         course_follow(&follower, bike, tick / 128.0);
         physics_tick(&bike, 1, tick, &options);
+        GateRace race = {(int32_t)tick, 1, -1};
+        gate_step(&gates, bike, &race);
         tick++;
     }
+    EXPECT_EQ(rider_lap(&gates), 1);
+    EXPECT_TRUE(gates.finished);
+    for (int i = 0; i < gates.log_count; i++) EXPECT_GE(gates.log[i], 0) << "gate position " << i << " was missed";
+    EXPECT_NEAR(rider_lap_time(&gates, 1, 0), follower.last_lap, 2.0);
+    gate_progress_free(&gates);
+
+    // The practice field has its own small loop of gates.
+    ASSERT_TRUE(timing_gates_load("@flat/timing_gates"));
+    EXPECT_EQ(g_gates.gate_count, 6);
+    EXPECT_EQ(g_gates.slot_count, 40);
+    timing_gates_free(&g_gates);
     EXPECT_EQ(follower.laps, 1);
     EXPECT_EQ(bike->crash_count, 0);
     EXPECT_GT(follower.last_lap, 40);    // 3000 ft at under 50 mph on average
