@@ -17,7 +17,7 @@ enum OptionId {
     O_FAKE_LOSS, O_RECORD_AUDIO, O_RECORD_VIDEO, O_ROTATE_LINEUP, O_EDITOR, O_HIDDEN_PAUSE,
     O_HIDDEN_HUD, O_BIKES, O_WIDTH, O_HEIGHT, O_DEPTH, O_ZDEPTH, O_DRAW_FPS, O_DRAW_TIME,
     O_DRAW_RENDER_STATS, O_DRAW_PING, O_ACCURATE_SKIP, O_TRACK, O_CONNECT, O_PASSWORD,
-    O_CHASE_CENTER, O_OPEN_HOME, O_GLFINISH, O_PRINT_ORIENTATION, O_HELP,
+    O_CHASE_CENTER, O_OPEN_HOME, O_GLFINISH, O_PRINT_ORIENTATION, O_RACE, O_HELP,
 };
 
 struct OptionRow {
@@ -73,6 +73,7 @@ static const OptionRow k_options[] = {
     {"--open-home", OPT_FLAG, O_OPEN_HOME, nullptr, "open the home directory and exit"},
     {"--glfinish", OPT_FLAG, O_GLFINISH, nullptr, "glFinish after each frame"},
     {"--print-orientation", OPT_FLAG, O_PRINT_ORIENTATION, nullptr, "log the camera orientation"},
+    {"--race", OPT_FLAG, O_RACE, nullptr, "start a race at once, as the New Race menu's \"Start\" does"},
     {"--help", OPT_FLAG, O_HELP, nullptr, "show this help and exit"},
 };
 
@@ -137,6 +138,7 @@ static void apply_flag(CommandLine *cl, OptionId id) {
     case O_OPEN_HOME: cl->open_home = true; break;
     case O_GLFINISH: cl->glfinish = true; break;
     case O_PRINT_ORIENTATION: cl->print_orientation = true; break;
+    case O_RACE: cl->race = true; break;
     default: break;
     }
 }

@@ -20,6 +20,7 @@ struct CommandLine {
     bool fugly, nosound, novertexarrays, learn, practice, warp, record_video;
     bool editor, hidden_pause, hidden_hud, accurate_skip, open_home, glfinish;
     bool print_orientation;
+    bool race;                 // "--race": start the New Race menu's race at once
     bool mmx;                  // cleared by "--nommx"
     int debug;                 // 0, 1 "--debug", 2 "--super-debug"
 

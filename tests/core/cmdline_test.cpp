@@ -119,7 +119,13 @@ TEST(Cmdline, FilesOptionsAndTheDoubleDash) {
     EXPECT_EQ("--bikes doesn't do anything anymore\n", bikes.err);
     EXPECT_TRUE(bikes.cl.nosound);
 
+    Parsed race = parse({"--race", "--track", "flat"});
+    EXPECT_EQ(CMDLINE_RUN, race.result);
+    EXPECT_TRUE(race.cl.race);
+    EXPECT_FALSE(parse({}).cl.race);
+
     Parsed help = parse({"--help"});
     EXPECT_EQ(CMDLINE_EXIT_OK, help.result);
     EXPECT_NE(std::string::npos, help.out.find("--lock-fps F"));
+    EXPECT_NE(std::string::npos, help.out.find("--race"));
 }
