@@ -55,12 +55,12 @@ uint32_t physics_random() { return mt_next(&g_random); }
 
 // The contact pass of one bike: tyres and body shapes against the
 // ground, then the track's objects.
-static void bike_contact_pass(BikeState *bike) {
+void physics_contact_pass(BikeState *bike) {
     bike_terrain_pass(bike);
     bike_objects_pass(bike);
 }
 
-static void bike_roost(BikeState *bike, int frequency) {
+void physics_bike_roost(BikeState *bike, int frequency) {
     if (!g_roost_emit) return;
     for (int w = 0; w < 2; w++) {
         int n = roost_emission_count(frequency, physics_random());
@@ -71,7 +71,7 @@ static void bike_roost(BikeState *bike, int frequency) {
 
 // Puts a bike whose state is no longer finite back at its placement, so
 // one bad step cannot poison the world's other bodies.
-static void bike_recover(BikeState *bike, int64_t tick) {
+void physics_bike_recover(BikeState *bike, int64_t tick) {
     if (!bike_blown_up(bike)) return;
     if (!bike->blown_up_logged) {
         zolm_log("Bike %d (%s) left the finite world at tick %lld; put back at its start\n", bike->slot,
@@ -81,14 +81,24 @@ static void bike_recover(BikeState *bike, int64_t tick) {
     bike_place(bike, bike->place_pos[0], bike->place_pos[2], bike->place_heading);
 }
 
+void physics_world_step() {
+    dWorldStep(g_world, PHYSICS_STEP);
+    dJointGroupEmpty(g_contact_group);
+}
+
+void physics_bike_erosion(BikeState *bike) {
+    wheel_queue_erosion(bike, &bike->wheels[0]);
+    wheel_queue_erosion(bike, &bike->wheels[1]);
+}
+
 void physics_tick(BikeState *const *bikes, int count, int64_t tick, const PhysicsTickOptions *options) {
     // The physics library aborts on a body that is not finite when it steps,
     // so a bad bike is caught here, before its contacts and the step.
     for (int i = 0; i < count; i++) {
-        if (bikes[i]) bike_recover(bikes[i], tick);
+        if (bikes[i]) physics_bike_recover(bikes[i], tick);
     }
     for (int i = 0; i < count; i++) {
-        if (bikes[i] && bike_is_active(bikes[i])) bike_contact_pass(bikes[i]);
+        if (bikes[i] && bike_is_active(bikes[i])) physics_contact_pass(bikes[i]);
     }
     if (options->collisions) {
         // Each bike's reach once, so that pairs far apart cost one distance.
@@ -107,15 +117,12 @@ void physics_tick(BikeState *const *bikes, int count, int64_t tick, const Physic
         }
     }
     for (int i = 0; i < count; i++) {
-        if (bikes[i]) bike_roost(bikes[i], options->roost_frequency);
+        if (bikes[i]) physics_bike_roost(bikes[i], options->roost_frequency);
     }
-    dWorldStep(g_world, PHYSICS_STEP);
-    dJointGroupEmpty(g_contact_group);
+    physics_world_step();
     if (options->erosion) {
         for (int i = 0; i < count; i++) {
-            if (!bikes[i] || !bike_is_active(bikes[i])) continue;
-            wheel_queue_erosion(bikes[i], &bikes[i]->wheels[0]);
-            wheel_queue_erosion(bikes[i], &bikes[i]->wheels[1]);
+            if (bikes[i] && bike_is_active(bikes[i])) physics_bike_erosion(bikes[i]);
         }
     }
     for (int i = 0; i < count; i++) {

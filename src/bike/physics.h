@@ -42,5 +42,18 @@ struct PhysicsTickOptions {
 // whose state stops being finite is put back where it was placed.
 void physics_tick(BikeState *const *bikes, int count, int64_t tick, const PhysicsTickOptions *options);
 
+// The pieces of physics_tick, for a caller that runs the tick in an order
+// of its own (the race step). Each takes one bike (never none).
+// Puts a bike whose state is no longer finite back where it was placed.
+void physics_bike_recover(BikeState *bike, int64_t tick);
+// Tyres and body shapes against the ground, then the track's objects.
+void physics_contact_pass(BikeState *bike);
+// The roost emissions of both wheels.
+void physics_bike_roost(BikeState *bike, int roost_frequency);
+// One world step, then the contact group emptied.
+void physics_world_step();
+// One erosion sample of each wheel.
+void physics_bike_erosion(BikeState *bike);
+
 // The per-tick random numbers of the roost count, from the race generator.
 uint32_t physics_random();
