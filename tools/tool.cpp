@@ -14,6 +14,7 @@
 #include "tool_image.h"
 #include "tool_track.h"
 #include "tool_model.h"
+#include "tool_race.h"
 #include "tool_ride.h"
 
 struct ToolCommand {
@@ -134,6 +135,7 @@ static const ToolCommand k_commands[] = {
     {"check-track", "NAME", "load a track's terrain as the game does and report", 1, 1, tool_check_track, nullptr},
     {"model", "FILE [--pov OUT]", "load a model and report its pieces, counts, bones and LOD levels", 1, 3, tool_model, nullptr},
     {"ride", "[--track NAME] [--bike MODEL] [--controls TEXT] ...", "ride one bike headless and print its state", 0, -1, tool_ride, k_ride_help},
+    {"race", "--track NAME [--riders N] [--laps L] [--minutes M]", "a whole race headless, laps and standings", 2, -1, tool_race, k_race_help},
     {"bench", "physics [--bikes N] [--ticks T]", "measure how fast the bike simulation runs", 1, -1, tool_bench, k_bench_help},
 };
 

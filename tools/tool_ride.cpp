@@ -343,6 +343,11 @@ static int course_nearest(const CourseFollower *f, float x, float z, int around,
     return best;
 }
 
+void course_attach(CourseFollower *f, float x, float z) {
+    int n = (int)f->points.size();
+    f->index = course_nearest(f, x, z, 0, n / 2);
+}
+
 static float wrap_angle(float a) {
     while (a > (float)M_PI) a -= 2 * (float)M_PI;
     while (a < -(float)M_PI) a += 2 * (float)M_PI;
@@ -365,13 +370,21 @@ bool course_follow(CourseFollower *f, BikeState *bike, double t) {
     // Aim at a point further ahead the faster the bike goes.
     float look = fminf(60.0f, fmaxf(16.0f, 10.0f + 0.6f * speed));
     const CoursePoint &aim = f->points[(i + (int)(look / 8.0f)) % n];
+    // Keep near the line the bike is on (a wide start pad narrows into the
+    // course), drifting towards its own side, always inside the width.
+    const CoursePoint &near = f->points[i];
+    float now_side = ((float)p[0] - near.x) * cosf(near.heading) - ((float)p[2] - near.z) * sinf(near.heading);
+    float side = 0.8f * now_side + 0.2f * f->lateral;
+    side = fmaxf(-(aim.width * 0.5f - 3), fminf(aim.width * 0.5f - 3, side));
+    float aim_x = aim.x + side * cosf(aim.heading), aim_z = aim.z - side * sinf(aim.heading);
     dVector3 fwd;
     dBodyVectorToWorld(frame, 0, 0, -1, fwd);
-    float dx = aim.x - (float)p[0], dz = aim.z - (float)p[2];
+    float dx = aim_x - (float)p[0], dz = aim_z - (float)p[2];
     float cross = (float)(fwd[0] * dz - fwd[2] * dx), dot = (float)(fwd[0] * dx + fwd[2] * dz);
     float error = atan2f(cross, dot);
-    float steer = error * 2.5f;
-    bike_set_steer(bike, steer);
+    // Gentle bars while slow: a hard turn from standstill only lays it down.
+    float most = fminf(1.0f, 0.25f + speed / 20.0f);
+    bike_set_steer(bike, fmaxf(-most, fminf(most, error * 2.5f)));
 
     // The speed the bends of the next 150 ft allow, at about half a g, and
     // the speed a jump's run-up ahead asks for.
@@ -391,7 +404,11 @@ bool course_follow(CourseFollower *f, BikeState *bike, double t) {
     bool airborne = bike->wheels[0].contact_depth <= 0 && bike->wheels[1].contact_depth <= 0;
     // Its own gear changes, a quarter of a second apart, at the model's
     // shift points (the automatic gearbox waits for grip).
-    float rpm = bike_engine_rpm(bike);
+    // The engine speed the road speed gives in this gear (a spinning rear
+    // wheel must not shift it up).
+    float ratio = bike_total_reduction(bike);
+    float tyre = bike->info.rear_tire_ring_radius + bike->info.rear_tire_section_radius;
+    float rpm = speed / tyre * ratio * 60.0f / (2.0f * (float)M_PI);
     int shift = 0;
     if (!airborne && t - f->last_shift >= 0.25) {
         if (rpm > bike->info.upshift_rpm) shift = 1;
@@ -413,7 +430,13 @@ bool course_follow(CourseFollower *f, BikeState *bike, double t) {
         bike_set_front_brake(bike, 0.7f);
         bike_set_rear_brake(bike, 0.7f);
     } else {
-        bike_set_throttle(bike, fminf(1.0f, fmaxf(0.25f, (target - speed) / 8.0f)));
+        float throttle = fminf(1.0f, fmaxf(0.25f, (target - speed) / 8.0f));
+        // Keep the front wheel down: ease off while it lifts, and sit
+        // forward while pulling hard from low speed.
+        bool wheelie = bike->wheels[0].contact_depth <= 0 && bike->wheels[1].contact_depth > 0;
+        if (wheelie) throttle *= 0.3f;
+        bike_set_lean(bike, speed < 30 && throttle > 0.5f ? -0.6f : 0.0f);
+        bike_set_throttle(bike, throttle);
         bike_set_front_brake(bike, 0);
         bike_set_rear_brake(bike, 0);
     }

@@ -35,12 +35,16 @@ struct CourseFollower {
     double lap_start;      // time the current lap began
     double last_lap, best_lap;
     double last_shift;     // time of its last gear change
+    float lateral;         // ft to the right of the centre line it rides (kept inside the width)
 };
 
 struct BikeState;
 
 // Reads "@TRACK/course"; false when it is missing or has fewer than 8 points.
+// The follower starts at the first point; course_attach starts it at the
+// point nearest (x, z) instead.
 bool course_load(const std::string &track, CourseFollower *f);
+void course_attach(CourseFollower *f, float x, float z);
 // Sets the bike's steer, throttle, brakes and clutch for this tick at game
 // time t; true when the tick completed a lap.
 bool course_follow(CourseFollower *f, BikeState *bike, double t);
