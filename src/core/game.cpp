@@ -16,10 +16,9 @@
 #include "bike/bike.h"
 #include "bike/physics.h"
 #include "bike/collide.h"
-#include "bike/drivetrain.h"
-#include "bike/rider.h"
 #include "core/console.h"
 #include "core/controls.h"
+#include "core/race.h"
 #include "core/memory.h"
 #include "core/mt19937.h"
 #include "core/ripemd160.h"
@@ -67,14 +66,10 @@ const char *const k_shape_files[7] = {
 // tools/make_shapes.cpp); the data builder's tests fail when the two drift apart.
 const char *const k_shape_digest = "b764a857d84ac19bc89632d4c7a4e44b6f219275";
 
-// A "--track" start rides one bike on the named track, placed in the
-// middle of the field, until races come to the game.
-struct PracticeRide {
-    BikeState *bike;
-    ControlApplyState controls;
-    int64_t tick;
-};
-static PracticeRide s_ride;
+// The race the game runs from start-up: the attract race behind the menu
+// ("--track") or the New Race menu's race ("--race").
+static bool s_racing;
+static ControlApplyState s_controls;
 
 static volatile sig_atomic_t s_quit_requested;
 
@@ -149,12 +144,16 @@ static void game_tick(void *, LoopState *loop) {
     // With no menu open and the local rider in view, the channels go to its
     // bike; then the server client and the race step. Until a track can be
     // loaded the game stays on the title screen, where no race step runs.
-    if (s_ride.bike) {
+    if (s_racing) {
         const BikeSetup *setup = &g_settings.setup;
-        controls_apply(s_ride.bike, loop->channels, setup->reverse_steering.index == 1, setup->sticky_dab.index == 1,
-                       &s_ride.controls);
-        PhysicsTickOptions options = {g_cmdline.has_roost_frequency ? g_cmdline.roost_frequency : 1000, false, true};
-        physics_tick(&s_ride.bike, 1, s_ride.tick++, &options);
+        for (RiderSlot &slot : g_slots) {
+            if (slot.bike && slot.kind == RIDER_LOCAL) {
+                controls_apply(slot.bike, loop->channels, setup->reverse_steering.index == 1,
+                               setup->sticky_dab.index == 1, &s_controls);
+                break;
+            }
+        }
+        race_step();
     }
     if (s_audio_record) {
         const int16_t *block = zolm_audio_mix();
@@ -224,19 +223,41 @@ static void main_loop() {
     }
 }
 
-static void practice_ride_start() {
-    char dir[SETTINGS_LINE_MAX + 2];
-    snprintf(dir, sizeof dir, "@%s", settings_track_dir());
-    if (!terrain_load(dir, TERRAIN_UPDATE_SOFTWARE)) return;
-    const BikeSetup *setup = &g_settings.setup;
-    s_ride.bike = bike_create(choice_name(&setup->bike), 0, setup->number.text, nullptr, nullptr, nullptr, nullptr);
-    if (!s_ride.bike) return;
-    float middle = g_terrain.world_size / 2;
-    bike_place(s_ride.bike, middle, middle, 0);
-    bike_apply_setup(s_ride.bike, setup, 0, true);
-    g_bike_race.start_tick = 0;
-    g_bike_race.running = true;
-    zolm_log("Riding %s on %s\n", bike_name(s_ride.bike), dir);
+// Start-up step 22: the slots empty and, with "--track", a robot alone in
+// gate 1 behind the menu; "--race" starts what the New Race menu's "Start"
+// starts instead: the 40 gates of the settings with their record, minutes,
+// laps and skill.
+static void first_race_reset() {
+    int types[RACE_SLOTS] = {};
+    RaceOptions options = {};
+    options.skill = g_settings.skill.index;
+    options.update_method = TERRAIN_UPDATE_SOFTWARE;
+    if (g_cmdline.race) {
+        race_slot_types_from_settings(types);
+        options.record = g_settings.record.index == 1;
+        options.race_ticks = (int32_t)(g_settings.minutes.value * 60 * 128);
+        options.laps = (int)g_settings.laps.value;
+    } else if (g_cmdline.track[0]) {
+        types[0] = SLOT_ROBOT;
+        options.laps = 1000;
+    } else {
+        return;
+    }
+    g_race_tick_options.roost_frequency = g_cmdline.has_roost_frequency ? g_cmdline.roost_frequency : 1000;
+    g_race_tick_options.erosion = g_cmdline.has_erode && g_cmdline.erode > 0;
+    s_racing = race_reset(types, &options);
+    int riders = 0, local = -1;
+    for (int i = 0; i < RACE_SLOTS; i++) {
+        if (!g_slots[i].bike) continue;
+        riders++;
+        if (g_slots[i].kind == RIDER_LOCAL && local < 0) local = i;
+    }
+    if (!s_racing) {
+        zolm_log("%s on %s: the track did not load\n", g_cmdline.race ? "Race" : "Attract race", settings_track_dir());
+    } else {
+        zolm_log("%s on %s: started, %d riders, the player %s%d\n", g_cmdline.race ? "Race" : "Attract race",
+                 settings_track_dir(), riders, local >= 0 ? "in gate " : "watching", local >= 0 ? local + 1 : 0);
+    }
 }
 
 // Closes audio and the window on the way out of an out-of-memory exit.
@@ -250,9 +271,8 @@ static void shut_down() {
     // Server disconnect, points series, robot lines, cameras and standings,
     // bikes, demos and track come down here, in that order, as they join
     // the game; then the physics world.
-    if (s_ride.bike) bike_free(s_ride.bike);
-    s_ride.bike = nullptr;
-    terrain_free();
+    race_free();
+    s_racing = false;
     shapes_free();
     physics_shutdown();
     // Axes, audio and its recording, GL objects, the window.
@@ -477,7 +497,7 @@ int game_main(int argc, char **argv) {
             BikeOptions bikes = {true};
             bike_set_options(&bikes);
             mt_seed(&g_random, 0);
-            if (g_cmdline.track[0]) practice_ride_start();
+            first_race_reset();
             main_loop();
         }
     }

@@ -81,21 +81,26 @@ bytes=$(stat -c %s "$work/audio.raw" 2>/dev/null || echo 0)
 [ -n "$ticks" ] && [ "$ticks" -gt 0 ] || fail "no tick count in the log"
 [ "$bytes" -eq $((ticks * 1380)) ] || fail "audio recording has $bytes bytes for $ticks ticks"
 
-# A "--track" start rides a bike on that track: it gets on, the ticks run
-# with the physics, and SIGTERM still shuts down cleanly.
-QV_HOME="$work/data" "$game" --track vovezuzize </dev/null >"$work/out" 2>"$work/err" &
-pid=$!
-for _ in $(seq 1 100); do
-    grep -q "Entering the main loop" "$log" 2>/dev/null && break
-    sleep 0.1
+# A "--track" start runs the attract race on that track, "--race" the New
+# Race menu's race; both tick with the physics and end cleanly on SIGTERM.
+for start in "--track vovezuzize" "--race --track flat"; do
+    QV_HOME="$work/data" "$game" $start </dev/null >"$work/out" 2>"$work/err" &
+    pid=$!
+    for _ in $(seq 1 100); do
+        grep -q "Entering the main loop" "$log" 2>/dev/null && break
+        sleep 0.1
+    done
+    sleep 1
+    kill -TERM "$pid"
+    wait "$pid"
+    status=$?
+    [ "$status" -eq 0 ] || fail "SIGTERM ended '$start' with status $status"
+    grep -qi "race on .*: started" "$log" || fail "'$start' started no race: $(grep -i race "$log" | tail -n 2)"
+    grep -q "left the finite world" "$log" && fail "a bike's simulation blew up in '$start'"
+    grep -q "Finished deallocating bikes" "$log" || fail "'$start' freed no bikes at shut-down"
+    grep -q "Shut down" "$log" || fail "no orderly shut-down after '$start'"
 done
-sleep 1
-kill -TERM "$pid"
-wait "$pid"
-status=$?
-[ "$status" -eq 0 ] || fail "SIGTERM ended the --track start with status $status"
-grep -q "Riding .* on @vovezuzize" "$log" || fail "no bike rode on the track"
-grep -q "left the finite world" "$log" && fail "the bike's simulation blew up"
-grep -q "Shut down" "$log" || fail "no orderly shut-down after the --track start"
+grep -q "Race on flat: started, 6 riders, the player in gate 20" "$log" ||
+    fail "--race did not put the player in gate 20 among five robots: $(grep -i 'race on' "$log")"
 
 finish "game start"
