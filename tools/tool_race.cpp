@@ -2,7 +2,8 @@
 // then race ticks at full speed until every rider is done or the time cap
 // is reached. Each rider is steered along the track's "course" line by the
 // test rider of "ride --follow-course" (held at the gate until it drops,
-// spread across the track so the field does not ride in one file). Laps are
+// spread across the track so the field does not ride in one file; a track
+// without one is ridden from gate to gate). Laps are
 // printed as riders complete them, the standings at the end.
 #include "tool_race.h"
 
@@ -85,6 +86,23 @@ static int parse_race_args(int argc, char **argv, RaceArgs *a) {
     return -1;
 }
 
+// Without a "course" file the riders follow the gates of a normal lap:
+// straight lines between their centres, every 8 ft.
+static void course_from_gates(CourseFollower *f) {
+    int first = g_gates.first_count, count = g_gates.normal_count;
+    for (int k = 0; k < count; k++) {
+        const TimingGate &a = g_gates.gates[gate_at(first + k)];
+        const TimingGate &b = g_gates.gates[gate_at(first + (k + 1) % count)];
+        float dx = b.x - a.x, dz = b.z - a.z, length = sqrtf(dx * dx + dz * dz);
+        int steps = length > 8 ? (int)(length / 8) : 1;
+        for (int i = 0; i < steps; i++) {
+            float u = (float)i / steps;
+            CoursePoint p = {a.x + dx * u, a.z + dz * u, atan2f(-dx, -dz), fmaxf(8.0f, a.radius), 0};
+            f->points.push_back(p);
+        }
+    }
+}
+
 static std::string time_text(int32_t ticks) {
     char text[32];
     race_time_text(ticks, text, sizeof text);
@@ -119,7 +137,7 @@ int tool_race(int argc, char **argv) {
 
     std::vector<CourseFollower> riders(RACE_SLOTS);
     CourseFollower course = {};
-    if (!course_load(a.track, &course)) return finish_with(fail("race: track '" + a.track + "' has no course file"));
+    if (!course_load(a.track, &course)) course_from_gates(&course);
     int field = 0;
     for (int i = 0; i < RACE_SLOTS; i++) {
         if (!g_slots[i].bike) continue;
