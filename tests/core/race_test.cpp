@@ -13,6 +13,8 @@
 #include "bike/bike_fixture.h"
 #include "core/mt19937.h"
 #include "core/race.h"
+#include "replay/history.h"
+#include "replay/playback.h"
 #include "core/settings.h"
 #include "track/content.h"
 #include "track/gates.h"
@@ -385,3 +387,54 @@ TEST_F(RaceTest, TimeTrialStartsBeforeTheLapLine) {
 }
 
 }  // namespace
+
+// --- seeking in demo playback ------------------------------------------------------
+
+namespace {
+int32_t g_seeked = -1;
+int g_version = 5;
+bool fake_seekable() { return true; }
+int fake_version() { return g_version; }
+bool fake_seek(int32_t c) {
+    g_seeked = c;
+    return true;
+}
+}  // namespace
+
+TEST_F(RaceTest, PlaybackSeekGoesBackForgettingLaterCrossings) {
+    ASSERT_TRUE(reset({{0, SLOT_ROBOT}}));
+    // Without a demo reader nothing happens.
+    g_playback_hooks = PlaybackHooks{};
+    int32_t before = g_race.tick;
+    playback_seek(-1, false);
+    EXPECT_EQ(g_race.tick, before);
+
+    g_playback_hooks = {fake_seekable, fake_version, fake_seek, nullptr};
+    GateProgress *gates = &g_slots[0].gates;
+    const int32_t crossings[] = {100, 200, 300};
+    for (int32_t t : crossings) {
+        g_race.tick = t;
+        GateRace race = {t, 3, -1};
+        float at[3] = {480, 10, t == 100 ? 390.0f : t == 200 ? 190.0f : 390.0f};
+        gate_check(gates, nullptr, at, &race);
+    }
+    ASSERT_EQ(gates->progress, 3);
+    g_race.tick = 400;
+    uint8_t record[STATE_RECORD_BYTES] = {};
+    add_state_to_history(0, record, 390);
+
+    playback_seek(-1, false);   // c = 400 - 128 - 1
+    EXPECT_EQ(g_seeked, 271);
+    EXPECT_EQ(gates->progress, 2);          // the crossing at 300 is forgotten
+    EXPECT_EQ(g_race.tick, 272);            // c, then one race tick
+    EXPECT_FALSE(history_covers(0, 390));   // every ring was cleared
+
+    // Forward in a version-6 demo: the race simply runs on, without roost.
+    g_version = 6;
+    g_race_tick_options.roost_frequency = 700;
+    playback_seek(1, false);
+    EXPECT_EQ(g_race.tick, 272 + 128);
+    EXPECT_EQ(g_race_tick_options.roost_frequency, 700);
+    g_playback_hooks = PlaybackHooks{};
+    g_version = 5;
+}
