@@ -150,6 +150,8 @@ int tool_race(int argc, char **argv) {
         // Riders keep to their side of the track: 3 ft apart across it,
         // as they stood on the gate.
         riders[i].lateral = ((float)i - (a.riders - 1) * 0.5f) * 3.0f;
+        // Slightly different paces string the field out.
+        riders[i].pace = 1.0f - 0.025f * (float)(i % 5);
         field++;
     }
     printf("# %d riders on %s, %s; the gate drops at %s\n", field, a.track.c_str(),

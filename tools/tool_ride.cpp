@@ -394,6 +394,7 @@ bool course_follow(CourseFollower *f, BikeState *bike, double t) {
         float curvature = fabsf(wrap_angle(b.heading - a.heading)) / 8.0f;
         if (curvature > 1e-4f) target = fminf(target, sqrtf(16.0f / curvature) + 0.4f * k * 8.0f * 0.25f);
     }
+    if (f->pace > 0) target *= f->pace;
     for (int k = 0; k < 8; k++) {
         float asked = f->points[(i + k) % n].speed;
         if (asked > 0) {
@@ -401,6 +402,16 @@ bool course_follow(CourseFollower *f, BikeState *bike, double t) {
             break;
         }
     }
+    // Close to a lip without the speed for the jump: roll it instead.
+    const CoursePoint &here = f->points[i];
+    if (here.speed > 0) {
+        int left = 0;
+        while (left < 16 && f->points[(i + left + 1) % n].speed > 0) left++;
+        if (left <= 5 && speed < here.speed - 5) f->rolling = true;
+    } else {
+        f->rolling = false;
+    }
+    if (f->rolling) target = 18.0f;
     bool airborne = bike->wheels[0].contact_depth <= 0 && bike->wheels[1].contact_depth <= 0;
     // Its own gear changes, a quarter of a second apart, at the model's
     // shift points (the automatic gearbox waits for grip).

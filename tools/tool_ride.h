@@ -36,6 +36,8 @@ struct CourseFollower {
     double last_lap, best_lap;
     double last_shift;     // time of its last gear change
     float lateral;         // ft to the right of the centre line it rides (kept inside the width)
+    float pace;            // share of the bends' speed it rides at; 0 is 1 (jumps keep theirs)
+    bool rolling;          // too slow for the jump ahead: rolling over it
 };
 
 struct BikeState;
