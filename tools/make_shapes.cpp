@@ -27,10 +27,12 @@ static const ShpMaterial k_bike_part = {0.4f, 15000, 600};
 static const ShpMaterial k_tyre = {0.8f, 10000, 200};
 static const ShpMaterial k_rider = {0.6f, 5000, 300};
 static const ShpMaterial k_gate = {0.5f, 20000, 800};
+static const ShpMaterial k_straw = {0.7f, 6000, 500};
 
 const char *const k_shp_members[SHP_COUNT] = {
     "generic_frame.shp", "generic_fork_upper.shp", "generic_fork_lower.shp", "generic_swingarm.shp",
     "front_wheel.shp",   "rear_wheel.shp",         "generic_rider.shp",      "startgate.shp",
+    "haybale.shp",
 };
 
 static void shp_add(std::vector<ShpSphere> *out, float x, float y, float z, float radius, ShpMaterial m) {
@@ -195,6 +197,16 @@ static std::vector<ShpSphere> shp_startgate() {
     return out;
 }
 
+// The hay bale model's frame: 6 ft long along x, 3 ft deep, 2.5 ft high,
+// standing on y = 0. One row of overlapping spheres as high as the bale
+// keeps a wheel out of it; the soft straw gives way a little before it
+// stops a bike.
+static std::vector<ShpSphere> shp_haybale() {
+    std::vector<ShpSphere> out;
+    for (int i = 0; i < 5; i++) shp_add(&out, -2.0f + 1.0f * i, 1.25f, 0, 1.25f, k_straw);
+    return out;
+}
+
 std::vector<ShpSphere> shp_spheres(ShpFile which) {
     switch (which) {
     case SHP_FRAME: return shp_frame();
@@ -205,6 +217,7 @@ std::vector<ShpSphere> shp_spheres(ShpFile which) {
     case SHP_REAR_WHEEL: return shp_wheel(k_rear_ring);
     case SHP_RIDER: return shp_rider();
     case SHP_STARTGATE: return shp_startgate();
+    case SHP_HAYBALE: return shp_haybale();
     default: return std::vector<ShpSphere>();
     }
 }

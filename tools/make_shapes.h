@@ -1,5 +1,5 @@
 // The physics shapes of the default data set: the sphere sets of the seven
-// bike bodies and of the starting gate, written as ".shp" text (the count,
+// bike bodies, of the starting gate and of the tracks' hay bales, written as ".shp" text (the count,
 // then centre, radius, friction, stiffness and damping per sphere). Each
 // centre lies in the frame of the body that owns the shape. Every number is
 // written "%.4f", so the bytes never change from build to build: the game
@@ -24,7 +24,7 @@ struct ShpSphere {
 // check reads them.
 enum ShpFile {
     SHP_FRAME, SHP_FORK_UPPER, SHP_FORK_LOWER, SHP_SWINGARM, SHP_FRONT_WHEEL, SHP_REAR_WHEEL, SHP_RIDER,
-    SHP_STARTGATE, SHP_COUNT,
+    SHP_STARTGATE, SHP_HAYBALE, SHP_COUNT,
     SHP_BIKE_COUNT = SHP_STARTGATE,
 };
 

@@ -632,4 +632,5 @@ void track_add_default_tracks(std::vector<ArchiveMember> *members) {
     members->push_back({"flat/terrain.hf.gz", track_gzip(terrain_hf_image(flat.k, flat.spacing, flat.heights))});
     members->push_back({"flat/tileinfo", track_tileinfo(true)});
     members->push_back({"flat/tilemap.gz", track_gzip(track_tilemap(&flat))});
+    track_add_content(members, (flat.n - 1) * flat.spacing);
 }

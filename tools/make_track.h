@@ -18,6 +18,8 @@
 
 #include "archive.h"
 
+struct MeshModel;
+
 // One sample of the centre line, every TRACK_SAMPLE_STEP feet along the lap.
 struct TrackPoint {
     float x, z;          // world position, feet (the field's corner is the origin)
@@ -150,3 +152,34 @@ std::string track_shading_ppm(const TrackField *f, const TrackSun *sun, const st
 std::string track_shadows_pgm(const TrackField *f, const std::vector<unsigned char> &light);
 // One gzip member with a fixed header (no name, no time) and maximum compression.
 std::string track_gzip(const std::string &bytes);
+
+// --- content: lighting, billboards, statues, flaggers, cameras, minimap
+// (make_track_content.cpp) ---
+
+// How far a point lies outside the riding surface of the course: the least,
+// over the centre line, of its distance less the half width there (negative
+// on the course).
+float track_course_clearance(const TrackCourse *c, float x, float z);
+// The timing gate number whose checkpoint follows distance s along the lap
+// (the generated "timing_gates" put gate i at (i + 1) * lap / count, the
+// last on the gate line), and the gate count.
+int track_gate_count(const TrackCourse *c);
+int track_gate_after(const TrackCourse *c, float s);
+
+// The files of the default course, each a pure function of the course.
+std::string track_lighting_text(const TrackSun *sun);
+std::string track_billboards_text(const TrackCourse *c);
+std::string track_statues_text(const TrackCourse *c);
+std::string track_flaggers_text(const TrackCourse *c);
+std::string track_cameras_text(const TrackCourse *c);
+// A side x side RGBA picture of the course seen from above, the whole field
+// of world_size feet spread over it (x to the right, z down).
+std::string track_map_png(const TrackCourse *c, float world_size, int side);
+
+// The hay bale statue: 6 ft along x, 3 ft deep, 2.5 ft high on y = 0.
+MeshModel track_haybale_model();
+
+// Adds the content files of "vovezuzize" and "flat" and the shared pictures
+// and models they name ("haybale.vx", "tree_pine.png", ...); flat_size is
+// the side of the "flat" field, feet.
+void track_add_content(std::vector<ArchiveMember> *members, float flat_size);

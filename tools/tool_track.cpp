@@ -1,6 +1,8 @@
-// "quorvin-tool check-track": loads a track's terrain headless, from the same
-// data directories the game uses, and reports what the load said and what it
-// loaded, so a track maker sees every warning without starting the game.
+// "quorvin-tool check-track": loads a whole track headless (terrain, gates,
+// statues with their shapes, billboards, flaggers, cameras, lighting), from
+// the same data directories the game uses, and reports what the load said
+// and what it loaded, so a track maker sees every warning without starting
+// the game.
 //
 // The load's console messages also go to the log, so a log of our own (a
 // temporary file named by ZOLM_LOGFILE) collects both kinds of message.
@@ -13,19 +15,33 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bike/collide.h"
 #include "core/ripemd160.h"
 #include "files/texture.h"
+#include "files/vfs.h"
 #include "platform/log.h"
+#include "track/content.h"
+#include "track/gates.h"
 #include "track/terrain.h"
 
 // Lines every good load shows; they are not warnings.
 static const char *const k_info_prefixes[] = {"Terrain texture rendering with "};
+// Lines of the unload that every load starts with; not shown.
+static const char *const k_quiet_prefixes[] = {"Deallocating track", "Finished deallocating track"};
 
-static bool info_line(const std::string &line) {
-    for (const char *prefix : k_info_prefixes) {
-        if (line.compare(0, strlen(prefix), prefix) == 0) return true;
+static bool starts_with_any(const std::string &line, const char *const *prefixes, size_t count) {
+    for (size_t i = 0; i < count; i++) {
+        if (line.compare(0, strlen(prefixes[i]), prefixes[i]) == 0) return true;
     }
     return false;
+}
+
+static bool info_line(const std::string &line) {
+    return starts_with_any(line, k_info_prefixes, sizeof k_info_prefixes / sizeof k_info_prefixes[0]);
+}
+
+static bool quiet_line(const std::string &line) {
+    return starts_with_any(line, k_quiet_prefixes, sizeof k_quiet_prefixes / sizeof k_quiet_prefixes[0]);
 }
 
 // The log's lines after its two opening lines, without their time stamps.
@@ -78,6 +94,64 @@ static void print_summary() {
     printf("height digest %s\n", hex);
 }
 
+static void print_content() {
+    const GateTable &g = g_gates;
+    const Track &t = g_track;
+    printf("title %s\n", t.title);
+    printf("gates %d, F %d, L %d\n", g.gate_count, g.first_count, g.normal_count);
+    printf("switch points %d first lap, %d later laps\n", g.first_switch_count, g.normal_switch_count);
+    printf("starting slots %d\n", g.slot_count);
+    int shaped = 0;
+    for (int i = 0; i < t.statue_count; i++) shaped += t.statues[i].shape ? 1 : 0;
+    printf("statues %d (%d from \"statues\"), %d with shapes, %d collision objects\n", t.statue_count,
+           t.statue_count - t.first_file_statue, shaped, objects_count());
+    printf("billboards %d from \"billboards\", %d for flaggers\n", t.billboard_count - t.first_file_billboard,
+           t.first_file_billboard - TRACK_ROOST_BILLBOARDS);
+    int mapped = 0;
+    for (int32_t c : t.gate_cameras) mapped += c >= 0 ? 1 : 0;
+    printf("cameras %d, %d gates mapped\n", t.camera_count, mapped);
+    printf("flaggers: starter %s, lap flagger %s, %d gate flaggers\n", t.starter.present ? "yes" : "no",
+           t.lap_flagger.present ? "yes" : "no", t.gate_flagger_count);
+    const Lighting &l = t.lighting;
+    printf("lighting: sun %g %g %g, fog density %g, %d flare%s\n", l.sun[0], l.sun[1], l.sun[2], l.fog_density,
+           l.flare_count, l.flare_count == 1 ? "" : "s");
+    printf("minimap %s\n", t.has_minimap ? "yes" : "no");
+    char hex[41];
+    ripemd160_to_hex(t.digest, hex);
+    printf("track digest %s\n", hex);
+}
+
+// Whether a name from a content file opens in the data directories.
+static bool content_file_opens(const char *name) {
+    char safe[CONTENT_NAME_BYTES + 2];
+    if (!content_data_name(name, safe, sizeof safe)) return false;
+    VfsFile *f = vfs_open(safe, "rb");
+    vfs_close(f);
+    return f != nullptr;
+}
+
+// The load reads no pictures or models headless; say which named ones are
+// missing (the sky faces are optional and not checked).
+static int check_content_files() {
+    int problems = 0;
+    const Track &t = g_track;
+    for (int i = TRACK_ROOST_BILLBOARDS; i < t.billboard_count; i++) {
+        const char *name = t.billboards[i].texture_name;
+        if (!name || content_file_opens(name)) continue;
+        printf("billboard %d: can't open picture '%s'\n", i - TRACK_ROOST_BILLBOARDS, name);
+        problems++;
+    }
+    for (int i = 0; i < t.statue_count; i++) {
+        const Statue &s = t.statues[i];
+        for (const char *name : {s.model_name, s.texture_name}) {
+            if (!name || content_file_opens(name)) continue;
+            printf("statue %d: can't open '%s'\n", i, name);
+            problems++;
+        }
+    }
+    return problems;
+}
+
 // The load never reads tile pictures headless; say which cannot be read.
 static int check_tile_textures() {
     int problems = 0;
@@ -110,25 +184,34 @@ int tool_check_track(int, char **argv) {
     options.gl = false;
     options.debug_level = 0;
     terrain_set_options(&options);
-    bool loaded = terrain_load(dir.c_str(), TERRAIN_UPDATE_SOFTWARE);
+    ContentOptions content = {false, false, 0};
+    content_set_options(&content);
+    bool loaded = track_load(dir.c_str() + 1, TERRAIN_UPDATE_SOFTWARE);
     zolm_log(nullptr);
     std::vector<std::string> lines = log_lines(log_path.c_str());
-    unlink(log_path.c_str());
-    unsetenv("ZOLM_LOGFILE");
 
     int warnings = 0;
     printf("track %s\n", dir.c_str());
     for (const std::string &line : lines) {
+        if (quiet_line(line)) continue;
         printf("%s\n", line.c_str());
         if (!info_line(line)) warnings++;
     }
-    if (!loaded) {
+    if (loaded) {
+        warnings += check_tile_textures();
+        warnings += check_content_files();
+        print_summary();
+        print_content();
+        // The unload's lines go to the temporary log, which goes with them.
+        track_unload();
+        shapes_free();
+    } else {
         printf("load failed\n");
-        return 1;
     }
-    warnings += check_tile_textures();
-    print_summary();
-    terrain_free();
+    zolm_log(nullptr);
+    unlink(log_path.c_str());
+    unsetenv("ZOLM_LOGFILE");
+    if (!loaded) return 1;
     if (warnings > 0) printf("%d warning%s\n", warnings, warnings == 1 ? "" : "s");
     return warnings == 0 ? 0 : 1;
 }

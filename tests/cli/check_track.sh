@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# "quorvin-tool check-track" on a tiny valid track and on broken ones: the
-# summary of a good track and exit 0; every warning of a bad one and exit 1.
+# "quorvin-tool check-track" on a tiny valid track, on broken ones and on the
+# default tracks of the data set: the summary of a good track and exit 0;
+# every warning of a bad one and exit 1.
 set -u
 tool=$2
 . "$(dirname "$0")/common.bash"
@@ -49,7 +50,13 @@ has "$work/tiny.out" "@tiny/dirt-grass-1000.ppm  friction 1@1  corner code 264"
 bytes 50 0 >"$work/x/zeros"
 zeros=$("$tool" digest "$work/x/zeros" | cut -d' ' -f1)
 has "$work/tiny.out" "height digest $zeros"
+has "$work/tiny.out" "gates 0, F 0, L 0"
+has "$work/tiny.out" "starting slots 0"
+has "$work/tiny.out" "statues 0 (0 from \"statues\"), 0 with shapes, 0 collision objects"
+has "$work/tiny.out" "cameras 0, 0 gates mapped"
+has "$work/tiny.out" "minimap no"
 grep -q "warning" "$work/tiny.out" && fail "a good track has warnings"
+grep -q "eallocating" "$work/tiny.out" && fail "the unload's lines are shown"
 "$tool" check-track @tiny >/dev/null 2>&1 || fail "check-track @tiny failed"
 
 # broken: bad tileinfo lines, a missing picture and a short tile map load,
@@ -87,5 +94,31 @@ has "$work/badhf.out" "Error reading heights"
 "$tool" check-track nosuchtrack >"$work/none.out" 2>&1 && fail "check-track of a missing track exited 0"
 has "$work/none.out" "Can't open '@nosuchtrack/terrain.hf'"
 "$tool" check-track >/dev/null 2>&1 && fail "check-track without a name succeeded"
+
+# badcontent: a statue whose shape is missing and a billboard whose picture
+# is missing load, with warnings.
+cp -R "$tiny" "$data/badcontent"
+printf '[4 0 4] 0 null null nothere.shp\n' >"$data/badcontent/statues"
+printf '[2 0 2] 5 1 #ff8000#nothere.png\n' >"$data/badcontent/billboards"
+"$tool" check-track badcontent >"$work/badcontent.out" 2>&1 && fail "check-track badcontent exited 0"
+has "$work/badcontent.out" "Warning: missing shape file nothere.shp"
+has "$work/badcontent.out" "billboard 0: can't open picture 'nothere.png'"
+has "$work/badcontent.out" "statues 1 (1 from \"statues\"), 0 with shapes"
+has "$work/badcontent.out" "2 warnings"
+
+# The default tracks of the generated data set load cleanly and whole.
+"$tool" make-data "$data" >/dev/null 2>&1 || fail "make-data failed"
+"$tool" check-track vovezuzize >"$work/vz.out" 2>&1 || { cat "$work/vz.out"; fail "check-track vovezuzize exited $?"; }
+has "$work/vz.out" "title Vovezuzize"
+has "$work/vz.out" "gates 20, F 20, L 20"
+has "$work/vz.out" "starting slots 40"
+has "$work/vz.out" "cameras 5, 20 gates mapped"
+has "$work/vz.out" "flaggers: starter yes, lap flagger yes"
+has "$work/vz.out" "minimap yes"
+grep -qE "^track digest [0-9a-f]{40}$" "$work/vz.out" || fail "no track digest"
+grep -q "warning" "$work/vz.out" && fail "the default track has warnings"
+"$tool" check-track flat >"$work/flat.out" 2>&1 || { cat "$work/flat.out"; fail "check-track flat exited $?"; }
+has "$work/flat.out" "gates 6, F 6, L 6"
+has "$work/flat.out" "cameras 3, 6 gates mapped"
 
 finish "check-track"
