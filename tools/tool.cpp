@@ -132,7 +132,7 @@ static const ToolCommand k_commands[] = {
     {"digest", "FILE...", "RIPEMD-160 of each file (\"@\" names through the game's files)", 1, -1, cmd_digest, nullptr},
     {"scramble", "IN OUT", "write the scrambled form of a file", 2, 2, cmd_scramble, nullptr},
     {"image", "FILE [--out OUT.png]", "decode a picture the game reads, print its size, channels and info, and write it as PNG", 1, 3, tool_image, nullptr},
-    {"check-track", "NAME", "load a track's terrain as the game does and report", 1, 1, tool_check_track, nullptr},
+    {"check-track", "NAME", "load a whole track as the game does and report", 1, 1, tool_check_track, nullptr},
     {"model", "FILE [--pov OUT]", "load a model and report its pieces, counts, bones and LOD levels", 1, 3, tool_model, nullptr},
     {"ride", "[--track NAME] [--bike MODEL] [--controls TEXT] ...", "ride one bike headless and print its state", 0, -1, tool_ride, k_ride_help},
     {"race", "--track NAME [--riders N] [--laps L] [--minutes M]", "a whole race headless, laps and standings", 2, -1, tool_race, k_race_help},
