@@ -15,12 +15,6 @@
 
 enum { FUZZ_INPUT_MAX = 65536 };
 
-static void check(bool ok, const char *what, int index) {
-    if (ok) return;
-    fprintf(stderr, "%d: %s\n", index, what);
-    abort();
-}
-
 static Track s_track;
 
 // Writes the track's billboards with the editor's writer and reads them back into
@@ -31,14 +25,14 @@ static void check_round_trip(int count) {
     if (!file) return;
     VfsFile *out = vfs_open_stream(file, 0, VFS_LOOSE_LENGTH, false, false);
     if (!out) return;
-    check(billboards_write(&s_track, out), "write", count);
+    fuzz_check(billboards_write(&s_track, out), "write", count);
     vfs_flush(out);
-    check(vfs_seek(out, 0), "seek", count);
-    check(billboards_read(out, &s_back) == count, "read back", count);
+    fuzz_check(vfs_seek(out, 0), "seek", count);
+    fuzz_check(billboards_read(out, &s_back) == count, "read back", count);
     vfs_close(out);
     for (int i = 0; i < count; i++) {
         const Billboard &a = s_track.billboards[i], &b = s_back.billboards[i];
-        check(!strcmp(a.texture_name, b.texture_name) && !memcmp(a.color, b.color, 4), "name or colour", i);
+        fuzz_check(!strcmp(a.texture_name, b.texture_name) && !memcmp(a.color, b.color, 4), "name or colour", i);
     }
     track_free(&s_back);
 }
@@ -50,20 +44,18 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 1 || size > FUZZ_INPUT_MAX) return 0;
-    FILE *file = fuzz_memory_file(data, size);
-    if (!file) return 0;
-    VfsFile *f = vfs_open_stream(file, 0, VFS_LOOSE_LENGTH, false, false);
+    VfsFile *f = fuzz_stream(data, size);
     if (!f) return 0;
     int added = billboards_read(f, &s_track);
     vfs_close(f);
-    check(added == s_track.billboard_count, "count", added);
-    check(s_track.billboard_order_count == 2 * added, "sort entries", added);
+    fuzz_check(added == s_track.billboard_count, "count", added);
+    fuzz_check(s_track.billboard_order_count == 2 * added, "sort entries", added);
     for (int i = 0; i < added; i++) {
         const Billboard &b = s_track.billboards[i];
         const float values[6] = {b.x, b.y, b.z, b.height, b.y_offset, b.aspect};
-        for (float v : values) check(std::isfinite(v), "not finite", i);
-        check(b.texture_name && b.texture_name[0], "no name", i);
-        check(b.color[3] == 255, "alpha", i);
+        for (float v : values) fuzz_check(std::isfinite(v), "not finite", i);
+        fuzz_check(b.texture_name && b.texture_name[0], "no name", i);
+        fuzz_check(b.color[3] == 255, "alpha", i);
     }
     check_round_trip(added);
     track_free(&s_track);

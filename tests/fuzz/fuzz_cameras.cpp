@@ -16,12 +16,6 @@
 
 enum { FUZZ_INPUT_MAX = 65536 };
 
-static void check(bool ok, const char *what, int index) {
-    if (ok) return;
-    fprintf(stderr, "%d: %s\n", index, what);
-    abort();
-}
-
 static Track s_track;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -32,21 +26,19 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 1 || size > FUZZ_INPUT_MAX) return 0;
     int gate_count = data[0];
-    FILE *file = fuzz_memory_file(data + 1, size - 1);
-    if (!file) return 0;
-    VfsFile *f = vfs_open_stream(file, 0, VFS_LOOSE_LENGTH, false, false);
+    VfsFile *f = fuzz_stream(data + 1, size - 1);
     if (!f) return 0;
     int count = cameras_read(f, &s_track, gate_count);
     vfs_close(f);
-    check(count == s_track.camera_count, "count", count);
+    fuzz_check(count == s_track.camera_count, "count", count);
     for (int i = 0; i < count; i++) {
         const TrackCamera &c = s_track.cameras[i];
-        check(std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z), "place", i);
-        check(c.fov >= 0 && c.auto_fov_size >= 0, "field of view", i);
+        fuzz_check(std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z), "place", i);
+        fuzz_check(c.fov >= 0 && c.auto_fov_size >= 0, "field of view", i);
     }
     for (int g = 0; g < TRACK_GATE_CAMERAS; g++) {
         int32_t c = s_track.gate_cameras[g];
-        check(c == -1 || (c >= 0 && c < count && g < gate_count), "gate camera", g);
+        fuzz_check(c == -1 || (c >= 0 && c < count && g < gate_count), "gate camera", g);
     }
     track_free(&s_track);
     return 0;

@@ -17,12 +17,6 @@
 
 enum { FUZZ_INPUT_MAX = 65536 };
 
-static void check(bool ok, const char *what, int index) {
-    if (ok) return;
-    fprintf(stderr, "%d: %s\n", index, what);
-    abort();
-}
-
 static Track s_track;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -33,31 +27,29 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 1 || size > FUZZ_INPUT_MAX) return 0;
     int gate_count = data[0];
-    FILE *file = fuzz_memory_file(data + 1, size - 1);
-    if (!file) return 0;
-    VfsFile *f = vfs_open_stream(file, 0, VFS_LOOSE_LENGTH, false, false);
+    VfsFile *f = fuzz_stream(data + 1, size - 1);
     if (!f) return 0;
     int made = flaggers_read(f, &s_track, gate_count);
     vfs_close(f);
     const Track &t = s_track;
-    check(made == (t.starter.present ? 1 : 0) + (t.lap_flagger.present ? 1 : 0) + t.gate_flagger_count, "count", made);
-    check(t.starter.present || !t.lap_flagger.present, "lap flagger without a starter", 0);
-    check(t.lap_flagger.present || t.gate_flagger_count == 0, "gate flagger without a lap flagger", 0);
-    check(t.billboard_count == made, "billboards", t.billboard_count);
+    fuzz_check(made == (t.starter.present ? 1 : 0) + (t.lap_flagger.present ? 1 : 0) + t.gate_flagger_count, "count", made);
+    fuzz_check(t.starter.present || !t.lap_flagger.present, "lap flagger without a starter", 0);
+    fuzz_check(t.lap_flagger.present || t.gate_flagger_count == 0, "gate flagger without a lap flagger", 0);
+    fuzz_check(t.billboard_count == made, "billboards", t.billboard_count);
     for (int i = 0; i < t.gate_flagger_count; i++) {
         const GateFlagger &g = t.gate_flaggers[i];
-        check(g.billboard >= 0 && g.billboard < t.billboard_count, "billboard", i);
-        for (int gate : g.gates) check(gate >= -1 && gate < (gate_count > 0 ? gate_count : 0), "gate", i);
+        fuzz_check(g.billboard >= 0 && g.billboard < t.billboard_count, "billboard", i);
+        for (int gate : g.gates) fuzz_check(gate >= -1 && gate < (gate_count > 0 ? gate_count : 0), "gate", i);
         int next[2] = {gate_count - 1, -1};
         int p = gate_flagger_picture(&g, next, 2);
-        check(p == GATE_PICTURE_NORMAL || p == GATE_PICTURE_WARNING, "gate picture", i);
+        fuzz_check(p == GATE_PICTURE_NORMAL || p == GATE_PICTURE_WARNING, "gate picture", i);
     }
     if (t.starter.present) {
         static const double times[] = {0, 5.0, 5.2, 5.5, 6.5, 9.0, 1e9, -1e9};
         for (double now : times) {
             float p[3];
             int picture = starter_picture(&t.starter, now, 5, p);
-            check(picture >= 0 && picture < STARTER_PICTURES, "starter picture", picture);
+            fuzz_check(picture >= 0 && picture < STARTER_PICTURES, "starter picture", picture);
             (void)p;
         }
     }

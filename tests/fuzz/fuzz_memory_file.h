@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "files/vfs.h"
+#include "files/vfs_internal.h"
 
 static inline void fuzz_isolate_files() {
     setenv("XDG_DATA_HOME", "/nonexistent/fuzz", 1);
@@ -31,4 +32,19 @@ static inline FILE *fuzz_memory_file(const uint8_t *data, size_t size) {
     FILE *file = fdopen(fd, "rb");
     if (!file) close(fd);
     return file;
+}
+
+// The bytes as a readable stream of the file system; none when they cannot
+// be put into a file.
+static inline VfsFile *fuzz_stream(const uint8_t *data, size_t size) {
+    FILE *file = fuzz_memory_file(data, size);
+    if (!file) return nullptr;
+    return vfs_open_stream(file, 0, VFS_LOOSE_LENGTH, false, false);
+}
+
+// A broken promise of the reader under test: say which and stop.
+static inline void fuzz_check(bool ok, const char *what, int index) {
+    if (ok) return;
+    fprintf(stderr, "%d: %s\n", index, what);
+    abort();
 }
