@@ -21,7 +21,7 @@
 #include "bike/rider.h"
 #include "core/settings.h"
 #include "files/vfs.h"
-#include "make_track.h"
+#include "track/gates.h"
 #include "track/terrain.h"
 
 static const double k_mph = 1.4666667;   // ft/s per mph
@@ -135,21 +135,20 @@ static bool load_track(const std::string &name) {
     return true;
 }
 
-// A starting slot of the generated tracks: 40 slots 3 ft apart across the
-// gate line. Tracks with timing gates will give their own slots.
-static bool slot_position(const std::string &track, int slot, float *x, float *z, float *heading) {
-    float lateral = (slot - 19.5f) * 3.0f;
-    if (track == "vovezuzize") {
-        const TrackPoint &p = track_course_vovezuzize()->points[0];
-        *heading = p.heading;
-        *x = p.x + lateral * cosf(p.heading);
-        *z = p.z - lateral * sinf(p.heading);
-        return true;
+// Starting slot N of the track's timing gates; a track without them starts
+// in the middle of the field facing -z, slots 3 ft apart across it.
+static void slot_position(const std::string &track, int slot, float *x, float *z, float *heading) {
+    std::string name = "@" + track + "/timing_gates";
+    timing_gates_load(name.c_str());
+    if (slot < g_gates.slot_count) {
+        const StartSlot *s = &g_gates.slots[slot];
+        *x = s->x, *z = s->z, *heading = s->heading;
+    } else {
+        *heading = 0;
+        *x = g_terrain.world_size / 2 + (slot - 19.5f) * 3.0f;
+        *z = g_terrain.world_size / 2;
     }
-    *heading = 0;
-    *x = g_terrain.world_size / 2 + lateral;
-    *z = g_terrain.world_size / 2;
-    return true;
+    timing_gates_free(&g_gates);
 }
 
 static bool parse_floats(const char *text, float *v, int min_count, int max_count, int *count) {
@@ -190,7 +189,7 @@ const char *const k_ride_help =
     "  --track NAME        track to ride (default flat)\n"
     "  --bike MODEL        bike model (default: the setup's bike)\n"
     "  --at X,Z[,HEADING]  start position (ft) and heading (degrees, 0 faces -z)\n"
-    "  --slot N            start in gate slot N (0..39; default 19)\n"
+    "  --slot N            start in the track's starting slot N (0..39; default 19)\n"
     "  --setup FILE        bike setup file (default: a new player's setup)\n"
     "  --seconds S         how long to ride (default 10)\n"
     "  --controls TEXT     control script: \"TIME key=value ...\" entries separated by \";\"\n"
