@@ -150,12 +150,9 @@ static void yaw_motor(BikeState *bike, double vel, double fmax) {
 
 static bool wheel_on_ground(const BikeState *bike, int w) { return bike->wheels[w].contact_depth > 0; }
 
-static void store_foot_points(BikeState *bike) {
+void rider_place_feet(BikeState *bike) {
     float wl, wr;
     rider_foot_points(bike, bike->left_foot, &wl, bike->right_foot, &wr);
-}
-
-static void feet_take_rider_velocity(BikeState *bike) {
     dBodyID rider = bike->bodies[BODY_RIDER];
     dVector3 v;
     dBodyGetPointVel(rider, bike->left_foot[0], bike->left_foot[1], bike->left_foot[2], v);
@@ -166,8 +163,7 @@ static void feet_take_rider_velocity(BikeState *bike) {
 
 void rider_crash(BikeState *bike) {
     dJointAttach(bike->joints[JOINT_RIDER_MOUNT], 0, 0);
-    store_foot_points(bike);
-    feet_take_rider_velocity(bike);
+    rider_place_feet(bike);
     int n = bike->crash_count < 15 ? bike->crash_count : 15;
     bike->crash_countdown = 512 + g_bike_race.crash_delay[n < 0 ? 0 : n];
     bike->crash_count += 1;
@@ -413,8 +409,7 @@ static void free_foot(BikeState *bike, float p[3], float v[3], const float hip_l
 static void foot_points_update(BikeState *bike) {
     bike->dab_extension = clampf(bike->dab_extension - (float)(4 * PHYSICS_STEP), 0, 1);
     if (!bike_is_crashed(bike)) {
-        store_foot_points(bike);
-        feet_take_rider_velocity(bike);
+        rider_place_feet(bike);
         return;
     }
     const RiderPosePoints *pose = &bike->info.pose;

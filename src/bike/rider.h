@@ -44,6 +44,9 @@ void rider_crash(BikeState *bike);
 // down (0 on the peg, 1 on the ground).
 void rider_foot_points(const BikeState *bike, float left[3], float *left_weight, float right[3],
                        float *right_weight);
+// Stores the foot points of this moment in the bike, each moving with the
+// rider body.
+void rider_place_feet(BikeState *bike);
 // The reach limits of a free foot with position p and velocity v, hip the
 // world point of its hip on the rider body; p and v are updated.
 void rider_leg_limits(const BikeState *bike, float p[3], float v[3], const float hip[3]);

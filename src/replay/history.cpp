@@ -447,18 +447,6 @@ bool history_covers(int slot, int64_t now) {
 
 // --- applying -------------------------------------------------------------------
 
-// The foot points (and their velocities) the crash pose starts from, taken
-// while the rider still sits on the bike.
-static void capture_crash_pose(BikeState *bike) {
-    float wl, wr;
-    rider_foot_points(bike, bike->left_foot, &wl, bike->right_foot, &wr);
-    dBodyID rider = bike->bodies[BODY_RIDER];
-    dVector3 v;
-    dBodyGetPointVel(rider, bike->left_foot[0], bike->left_foot[1], bike->left_foot[2], v);
-    for (int i = 0; i < 3; i++) bike->left_foot_vel[i] = (float)v[i];
-    dBodyGetPointVel(rider, bike->right_foot[0], bike->right_foot[1], bike->right_foot[2], v);
-    for (int i = 0; i < 3; i++) bike->right_foot_vel[i] = (float)v[i];
-}
 
 // The rider mount takes its anchor from where the rider is when attached:
 // the rider goes to its mount point for the attach and back afterwards.
@@ -492,7 +480,7 @@ static void follow_crash(BikeState *bike, const StateDecoded *p, bool before_pos
     bool was = bike_is_crashed(bike);
     if (before_pose) {
         if (p->crashed && !was) {
-            capture_crash_pose(bike);
+            rider_place_feet(bike);   // the crash pose starts from the feet on the bike
             dJointAttach(bike->joints[JOINT_RIDER_MOUNT], 0, 0);
         }
         return;
@@ -630,7 +618,7 @@ static void blend(BikeState *bike, const StateDecoded *p, const uint8_t *older, 
 
     if (p->crashed) {
         if (!bike_is_crashed(bike)) {
-            capture_crash_pose(bike);
+            rider_place_feet(bike);   // the crash pose starts from the feet on the bike
             dJointAttach(bike->joints[JOINT_RIDER_MOUNT], 0, 0);
         }
         bike->crash_countdown = p->crash_countdown;
