@@ -42,6 +42,14 @@ static inline VfsFile *fuzz_stream(const uint8_t *data, size_t size) {
     return vfs_open_stream(file, 0, VFS_LOOSE_LENGTH, false, false);
 }
 
+// An empty scratch stream to write into and read back (a writer's round
+// trip); none when no temporary file can be made.
+static inline VfsFile *fuzz_scratch_stream() {
+    FILE *file = tmpfile();
+    if (!file) return nullptr;
+    return vfs_open_stream(file, 0, VFS_LOOSE_LENGTH, false, false);
+}
+
 // A broken promise of the reader under test: say which and stop.
 static inline void fuzz_check(bool ok, const char *what, int index) {
     if (ok) return;
